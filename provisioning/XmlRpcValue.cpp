@@ -1,0 +1,692 @@
+#include "provisioning/XmlRpcValue.h"
+
+#include "provisioning/XmlRpcException.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <locale.h>
+#include <new>
+#include <utility>
+
+namespace XmlRpc {
+
+namespace {
+
+constexpr const char* kTypeError = "type error";
+constexpr const char* kExpectedArray = "type error: expected an array";
+constexpr const char* kExpectedStruct = "type error: expected a struct";
+constexpr const char* kIndexTooLarge = "range error: array index too large";
+
+constexpr bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// strtol base 10 as the 32-bit Windows C library does it: whitespace, sign, digits, and a result
+// that saturates at the int range. Returns the number of characters converted, 0 for none.
+std::size_t parseLong(std::string_view text, int& value) {
+    std::size_t i = 0;
+    while (i < text.size() && isSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const std::size_t firstDigit = i;
+    std::int64_t magnitude = 0;
+    constexpr std::int64_t kCap = std::int64_t{INT_MAX} + 1;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (magnitude < kCap)
+            magnitude = magnitude * 10 + (text[i] - '0');
+    }
+    if (i == firstDigit)
+        return 0;
+    if (magnitude > kCap)
+        magnitude = kCap;
+    const std::int64_t signedValue = negative ? -magnitude : magnitude;
+    value = static_cast<int>(signedValue > INT_MAX ? INT_MAX : signedValue);
+    return i;
+}
+
+// strtod in the "C" locale: the application may have set a locale whose decimal mark is a comma.
+locale_t cLocale() {
+    static const locale_t locale = newlocale(LC_ALL_MASK, "C", nullptr);
+    return locale;
+}
+
+std::size_t parseDouble(std::string_view text, double& value) {
+    // strtod needs a terminated string; the number cannot run past the next "<".
+    const std::string field(text.substr(0, text.find('<')));
+    char* end = nullptr;
+    value = strtod_l(field.c_str(), &end, cLocale());
+    return static_cast<std::size_t>(end - field.c_str());
+}
+
+// "%4d%2d%2dT%2d:%2d:%2d" with all six fields converted.
+bool parseDateTime(std::string_view text, std::tm& time) {
+    const std::string field(text.substr(0, text.find('<')));
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (std::sscanf(field.c_str(), "%4d%2d%2dT%2d:%2d:%2d", &year, &month, &day, &hour, &minute, &second) !=
+        6)
+        return false;
+    time = std::tm{};
+    time.tm_year = year - 1900;
+    time.tm_mon = month - 1;
+    time.tm_mday = day;
+    time.tm_hour = hour;
+    time.tm_min = minute;
+    time.tm_sec = second;
+    time.tm_isdst = -1;
+    return true;
+}
+
+void appendEncoded(std::string& out, std::string_view text) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char* entity = nullptr;
+        switch (text[i]) {
+        case '<':
+            entity = "&lt;";
+            break;
+        case '>':
+            entity = "&gt;";
+            break;
+        case '&':
+            entity = "&amp;";
+            break;
+        case '\'':
+            entity = "&apos;";
+            break;
+        case '"':
+            entity = "&quot;";
+            break;
+        default:
+            continue;
+        }
+        out.append(text, start, i - start);
+        out += entity;
+        start = i + 1;
+    }
+    out.append(text, start);
+}
+
+// The text between the offset and the next "<"; false when there is no "<".
+bool textToNextTag(std::string_view text, std::size_t offset, std::string_view& field) {
+    const std::size_t stop = text.find('<', offset);
+    if (stop == std::string_view::npos)
+        return false;
+    field = text.substr(offset, stop - offset);
+    return true;
+}
+
+} // namespace
+
+XmlRpcVariant::XmlRpcVariant(const char* value) : type_(TypeString), string_(value) {}
+
+XmlRpcVariant::XmlRpcVariant(std::string value) : type_(TypeString), string_(std::move(value)) {}
+
+XmlRpcVariant::XmlRpcVariant(const std::tm& value) : type_(TypeDateTime), time_(new std::tm(value)) {}
+
+XmlRpcVariant::XmlRpcVariant(BinaryData value) : type_(TypeBase64), binary_(std::move(value)) {}
+
+XmlRpcVariant::XmlRpcVariant(const XmlRpcVariant& other) {
+    copyFrom(other);
+}
+
+XmlRpcVariant::XmlRpcVariant(XmlRpcVariant&& other) noexcept {
+    moveFrom(other);
+}
+
+XmlRpcVariant& XmlRpcVariant::operator=(const XmlRpcVariant& other) {
+    // Copy before releasing: `other` may be this value or lie inside it.
+    XmlRpcVariant copy(other);
+    swap(copy);
+    return *this;
+}
+
+XmlRpcVariant& XmlRpcVariant::operator=(XmlRpcVariant&& other) noexcept {
+    if (this != &other) {
+        XmlRpcVariant taken(std::move(other));
+        swap(taken);
+    }
+    return *this;
+}
+
+void XmlRpcVariant::swap(XmlRpcVariant& other) noexcept {
+    if (this == &other)
+        return;
+    XmlRpcVariant held;
+    held.moveFrom(*this);
+    moveFrom(other);
+    other.moveFrom(held);
+}
+
+void XmlRpcVariant::copyFrom(const XmlRpcVariant& other) {
+    // Only called on an invalid value.
+    switch (other.type_) {
+    case TypeInvalid:
+        break;
+    case TypeBoolean:
+        bool_ = other.bool_;
+        break;
+    case TypeInt:
+        int_ = other.int_;
+        break;
+    case TypeDouble:
+        double_ = other.double_;
+        break;
+    case TypeString:
+        new (&string_) std::string(other.string_);
+        break;
+    case TypeDateTime:
+        time_ = new std::tm(*other.time_);
+        break;
+    case TypeBase64:
+        new (&binary_) BinaryData(other.binary_);
+        break;
+    case TypeArray:
+        new (&array_) ValueArray(other.array_);
+        break;
+    case TypeStruct:
+        struct_ = new ValueStruct(*other.struct_);
+        break;
+    }
+    type_ = other.type_;
+}
+
+void XmlRpcVariant::moveFrom(XmlRpcVariant& other) noexcept {
+    // Only called on an invalid value; leaves `other` invalid.
+    switch (other.type_) {
+    case TypeInvalid:
+        break;
+    case TypeBoolean:
+        bool_ = other.bool_;
+        break;
+    case TypeInt:
+        int_ = other.int_;
+        break;
+    case TypeDouble:
+        double_ = other.double_;
+        break;
+    case TypeString:
+        new (&string_) std::string(std::move(other.string_));
+        break;
+    case TypeDateTime:
+        time_ = std::exchange(other.time_, nullptr);
+        break;
+    case TypeBase64:
+        new (&binary_) BinaryData(std::move(other.binary_));
+        break;
+    case TypeArray:
+        new (&array_) ValueArray(std::move(other.array_));
+        break;
+    case TypeStruct:
+        struct_ = std::exchange(other.struct_, nullptr);
+        break;
+    }
+    type_ = other.type_;
+    other.clear();
+}
+
+void XmlRpcVariant::clear() noexcept {
+    switch (type_) {
+    case TypeString:
+        string_.~basic_string();
+        break;
+    case TypeDateTime:
+        delete time_;
+        break;
+    case TypeBase64:
+        binary_.~BinaryData();
+        break;
+    case TypeArray:
+        array_.~ValueArray();
+        break;
+    case TypeStruct:
+        delete struct_;
+        break;
+    default:
+        break;
+    }
+    type_ = TypeInvalid;
+}
+
+// Makes an invalid value `type` with an empty payload.
+void XmlRpcVariant::become(Type type) {
+    switch (type) {
+    case TypeInvalid:
+        break;
+    case TypeBoolean:
+        bool_ = false;
+        break;
+    case TypeInt:
+        int_ = 0;
+        break;
+    case TypeDouble:
+        double_ = 0.0;
+        break;
+    case TypeString:
+        new (&string_) std::string();
+        break;
+    case TypeDateTime:
+        time_ = new std::tm{};
+        break;
+    case TypeBase64:
+        new (&binary_) BinaryData();
+        break;
+    case TypeArray:
+        new (&array_) ValueArray();
+        break;
+    case TypeStruct:
+        struct_ = new ValueStruct();
+        break;
+    }
+    type_ = type;
+}
+
+void XmlRpcVariant::requireType(Type type) {
+    if (type_ == TypeInvalid)
+        become(type);
+    else if (type_ != type)
+        throw XmlRpcException(kTypeError);
+}
+
+void XmlRpcVariant::requireTypeConst(Type type) const {
+    if (type_ != type)
+        throw XmlRpcException(kTypeError);
+}
+
+bool& XmlRpcVariant::asBool() {
+    requireType(TypeBoolean);
+    return bool_;
+}
+
+int& XmlRpcVariant::asInt() {
+    requireType(TypeInt);
+    return int_;
+}
+
+double& XmlRpcVariant::asDouble() {
+    requireType(TypeDouble);
+    return double_;
+}
+
+std::string& XmlRpcVariant::asString() {
+    requireType(TypeString);
+    return string_;
+}
+
+std::tm& XmlRpcVariant::asDateTime() {
+    requireType(TypeDateTime);
+    return *time_;
+}
+
+BinaryData& XmlRpcVariant::asBinary() {
+    requireType(TypeBase64);
+    return binary_;
+}
+
+XmlRpcVariant::ValueArray& XmlRpcVariant::asArray() {
+    requireType(TypeArray);
+    return array_;
+}
+
+XmlRpcVariant::ValueStruct& XmlRpcVariant::asStruct() {
+    requireType(TypeStruct);
+    return *struct_;
+}
+
+bool XmlRpcVariant::asBool() const {
+    if (type_ == TypeInvalid)
+        return false;
+    requireTypeConst(TypeBoolean);
+    return bool_;
+}
+
+int XmlRpcVariant::asInt() const {
+    if (type_ == TypeInvalid)
+        return 0;
+    requireTypeConst(TypeInt);
+    return int_;
+}
+
+double XmlRpcVariant::asDouble() const {
+    if (type_ == TypeInvalid)
+        return 0.0;
+    requireTypeConst(TypeDouble);
+    return double_;
+}
+
+const std::string& XmlRpcVariant::asString() const {
+    static const std::string empty;
+    if (type_ == TypeInvalid)
+        return empty;
+    requireTypeConst(TypeString);
+    return string_;
+}
+
+const std::tm& XmlRpcVariant::asDateTime() const {
+    static const std::tm empty{};
+    if (type_ == TypeInvalid)
+        return empty;
+    requireTypeConst(TypeDateTime);
+    return *time_;
+}
+
+const BinaryData& XmlRpcVariant::asBinary() const {
+    static const BinaryData empty;
+    if (type_ == TypeInvalid)
+        return empty;
+    requireTypeConst(TypeBase64);
+    return binary_;
+}
+
+const XmlRpcVariant::ValueArray& XmlRpcVariant::asArray() const {
+    static const ValueArray empty;
+    if (type_ == TypeInvalid)
+        return empty;
+    requireTypeConst(TypeArray);
+    return array_;
+}
+
+const XmlRpcVariant::ValueStruct& XmlRpcVariant::asStruct() const {
+    static const ValueStruct empty;
+    if (type_ == TypeInvalid)
+        return empty;
+    requireTypeConst(TypeStruct);
+    return *struct_;
+}
+
+std::size_t XmlRpcVariant::size() const {
+    switch (type_) {
+    case TypeString:
+        return string_.size();
+    case TypeBase64:
+        return binary_.size();
+    case TypeArray:
+        return array_.size();
+    case TypeStruct:
+        return struct_->size();
+    default:
+        throw XmlRpcException(kTypeError);
+    }
+}
+
+const XmlRpcVariant& XmlRpcVariant::operator[](std::size_t i) const {
+    if (type_ != TypeArray)
+        throw XmlRpcException(kExpectedArray);
+    if (i >= array_.size())
+        throw XmlRpcException(kIndexTooLarge);
+    return array_[i];
+}
+
+XmlRpcVariant& XmlRpcVariant::operator[](std::size_t i) {
+    if (i >= array_.max_size())
+        throw XmlRpcException(kIndexTooLarge);
+    resize(i + 1);
+    return array_[i];
+}
+
+void XmlRpcVariant::resize(std::size_t n) {
+    if (type_ == TypeInvalid)
+        become(TypeArray);
+    else if (type_ != TypeArray)
+        throw XmlRpcException(kExpectedArray);
+    if (array_.size() < n)
+        array_.resize(n);
+}
+
+XmlRpcVariant& XmlRpcVariant::operator[](std::string_view name) {
+    if (type_ == TypeInvalid)
+        become(TypeStruct);
+    else if (type_ != TypeStruct)
+        throw XmlRpcException(kExpectedStruct);
+    auto found = struct_->lower_bound(name);
+    if (found == struct_->end() || found->first != name)
+        found = struct_->emplace_hint(found, std::string(name), XmlRpcVariant());
+    return found->second;
+}
+
+bool XmlRpcVariant::contains(std::string_view name) const noexcept {
+    return type_ == TypeStruct && struct_->find(name) != struct_->end();
+}
+
+std::string XmlRpcVariant::writeXml() const {
+    std::string out;
+    appendXml(out);
+    return out;
+}
+
+void XmlRpcVariant::appendXml(std::string& out) const {
+    switch (type_) {
+    case TypeInvalid:
+        return;
+    case TypeBoolean:
+        out += bool_ ? "<value><boolean>1</boolean></value>" : "<value><boolean>0</boolean></value>";
+        return;
+    case TypeInt: {
+        char buffer[16];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, int_);
+        out += "<value><i4>";
+        out.append(buffer, result.ptr);
+        out += "</i4></value>";
+        return;
+    }
+    case TypeDouble: {
+        // printf "%f" of the C locale, cut to 255 characters as the 256-byte buffer did.
+        char buffer[512];
+        const auto result =
+            std::to_chars(buffer, buffer + sizeof buffer, double_, std::chars_format::fixed, 6);
+        const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(result.ptr - buffer), 255);
+        out += "<value><double>";
+        out.append(buffer, length);
+        out += "</double></value>";
+        return;
+    }
+    case TypeString:
+        out += "<value>";
+        appendEncoded(out, string_);
+        out += "</value>";
+        return;
+    case TypeDateTime: {
+        // At most 19 characters, as the 20-byte buffer held; only absurd fields are cut.
+        char buffer[96];
+        const int length =
+            std::snprintf(buffer, sizeof buffer, "%4lld%02lld%02dT%02d:%02d:%02d", time_->tm_year + 1900LL,
+                          time_->tm_mon + 1LL, time_->tm_mday, time_->tm_hour, time_->tm_min, time_->tm_sec);
+        out += "<value><dateTime.iso8601>";
+        out.append(buffer, static_cast<std::size_t>(std::clamp(length, 0, 19)));
+        out += "</dateTime.iso8601></value>";
+        return;
+    }
+    case TypeBase64:
+        out += "<value><base64>";
+        out += base64Encode(binary_);
+        out += "</base64></value>";
+        return;
+    case TypeArray:
+        out += "<value><array><data>";
+        for (const XmlRpcVariant& element : array_)
+            element.appendXml(out);
+        out += "</data></array></value>";
+        return;
+    case TypeStruct:
+        out += "<value><struct>";
+        for (const auto& [name, member] : *struct_) {
+            out += "<member><name>";
+            appendEncoded(out, name);
+            out += "</name>";
+            member.appendXml(out);
+            out += "</member>";
+        }
+        out += "</struct></value>";
+        return;
+    }
+}
+
+bool XmlRpcVariant::readXml(std::string_view text, std::size_t& offset) {
+    clear();
+    std::size_t position = offset;
+    XmlRpcVariant parsed;
+    if (readValue(text, position, 0, parsed) != ReadResult::Ok)
+        return false;
+    swap(parsed);
+    offset = position;
+    return true;
+}
+
+XmlRpcVariant::ReadResult XmlRpcVariant::readValue(std::string_view text, std::size_t& offset, int nesting,
+                                                   XmlRpcVariant& out) {
+    const std::size_t start = offset;
+    std::size_t pos = offset;
+    if (!consumeTag("<value>", text, pos))
+        return ReadResult::Failed;
+    const std::size_t afterValue = pos;
+
+    // The type tag, as readAnyTag finds it, without copying it.
+    std::string_view tag;
+    {
+        std::size_t p = pos;
+        while (p < text.size() && isSpace(text[p]))
+            ++p;
+        if (p < text.size() && text[p] == '<') {
+            const std::size_t close = text.find('>', p);
+            const std::size_t end = close == std::string_view::npos ? text.size() : close + 1;
+            tag = text.substr(p, end - p);
+            pos = end;
+        }
+    }
+
+    bool ok = false;
+    if (tag == "<boolean>") {
+        int number = 0;
+        const std::size_t used = parseLong(text.substr(pos), number);
+        if (used > 0 && (number == 0 || number == 1)) {
+            out = XmlRpcVariant(number == 1);
+            pos += used;
+            ok = true;
+        }
+    } else if (tag == "<i4>" || tag == "<int>") {
+        int number = 0;
+        const std::size_t used = parseLong(text.substr(pos), number);
+        if (used > 0) {
+            out = XmlRpcVariant(number);
+            pos += used;
+            ok = true;
+        }
+    } else if (tag == "<double>") {
+        double number = 0;
+        const std::size_t used = parseDouble(text.substr(pos), number);
+        if (used > 0) {
+            out = XmlRpcVariant(number);
+            pos += used;
+            ok = true;
+        }
+    } else if (tag.empty() || tag == "<string>" || tag == "</value>") {
+        // An untagged string starts right after <value>, keeping its leading whitespace; so does
+        // the empty element <value></value>.
+        if (tag != "<string>")
+            pos = afterValue;
+        std::string_view field;
+        if (textToNextTag(text, pos, field)) {
+            out = XmlRpcVariant(decodeEntities(field));
+            pos += field.size();
+            ok = true;
+        }
+    } else if (tag == "<dateTime.iso8601>") {
+        std::tm time{};
+        if (pos <= text.size() && parseDateTime(text.substr(pos), time)) {
+            out = XmlRpcVariant(time);
+            ok = true;
+        }
+    } else if (tag == "<base64>") {
+        std::string_view field;
+        if (textToNextTag(text, pos, field)) {
+            out = XmlRpcVariant(base64Decode(field));
+            pos += field.size();
+            ok = true;
+        }
+    } else if (tag == "<array>") {
+        if (nesting >= kMaxNesting)
+            return ReadResult::TooDeep;
+        if (consumeTag("<data>", text, pos)) {
+            out.become(TypeArray);
+            // Elements until the first that does not read; the array itself never fails here.
+            for (;;) {
+                XmlRpcVariant element;
+                const ReadResult result = readValue(text, pos, nesting + 1, element);
+                if (result == ReadResult::TooDeep) {
+                    out.clear();
+                    return result;
+                }
+                if (result != ReadResult::Ok)
+                    break;
+                out.array_.push_back(std::move(element));
+            }
+            consumeTag("</data>", text, pos);
+            ok = true;
+        }
+    } else if (tag == "<struct>") {
+        if (nesting >= kMaxNesting)
+            return ReadResult::TooDeep;
+        out.become(TypeStruct);
+        ok = true;
+        while (consumeTag("<member>", text, pos)) {
+            // Names are taken as they stand, entities and all.
+            std::string name = extractElement("<name>", text, pos);
+            XmlRpcVariant member;
+            const ReadResult result = readValue(text, pos, nesting + 1, member);
+            if (result != ReadResult::Ok) {
+                out.clear();
+                return result;
+            }
+            // A repeated name keeps its first value.
+            out.struct_->try_emplace(std::move(name), std::move(member));
+            consumeTag("</member>", text, pos);
+        }
+    }
+
+    if (!ok) {
+        out.clear();
+        offset = start;
+        return ReadResult::Failed;
+    }
+    // Also skips the closing type tag, which is never checked.
+    seekPastTag("</value>", text, pos);
+    offset = pos;
+    return ReadResult::Ok;
+}
+
+bool operator==(const XmlRpcVariant& a, const XmlRpcVariant& b) {
+    if (a.type_ != b.type_)
+        return false;
+    switch (a.type_) {
+    case XmlRpcVariant::TypeInvalid:
+        return true;
+    case XmlRpcVariant::TypeBoolean:
+        return a.bool_ == b.bool_;
+    case XmlRpcVariant::TypeInt:
+        return a.int_ == b.int_;
+    case XmlRpcVariant::TypeDouble:
+        return a.double_ == b.double_;
+    case XmlRpcVariant::TypeString:
+        return a.string_ == b.string_;
+    case XmlRpcVariant::TypeDateTime:
+        return a.time_->tm_year == b.time_->tm_year && a.time_->tm_mon == b.time_->tm_mon &&
+               a.time_->tm_mday == b.time_->tm_mday && a.time_->tm_hour == b.time_->tm_hour &&
+               a.time_->tm_min == b.time_->tm_min && a.time_->tm_sec == b.time_->tm_sec;
+    case XmlRpcVariant::TypeBase64:
+        return a.binary_ == b.binary_;
+    case XmlRpcVariant::TypeArray:
+        return a.array_ == b.array_;
+    case XmlRpcVariant::TypeStruct:
+        return *a.struct_ == *b.struct_;
+    }
+    return false;
+}
+
+} // namespace XmlRpc
