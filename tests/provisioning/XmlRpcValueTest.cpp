@@ -165,7 +165,8 @@ TEST(XmlRpcVariantAccess, CopiesAreDeepAndAssignmentSurvivesAliasing) {
     tree = tree["list"];
     EXPECT_EQ(tree.type(), XmlRpcVariant::TypeArray);
     EXPECT_EQ(tree[0].asString(), "first");
-    tree = tree;
+    const XmlRpcVariant& self = tree;
+    tree = self;
     EXPECT_EQ(tree.size(), 2u);
 
     tree.clear();
