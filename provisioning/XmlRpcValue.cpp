@@ -62,7 +62,8 @@ std::size_t parseDouble(std::string_view text, double& value) {
     // strtod needs a terminated string; the number cannot run past the next "<".
     const std::string field(text.substr(0, text.find('<')));
     char* end = nullptr;
-    value = strtod_l(field.c_str(), &end, cLocale());
+    const locale_t locale = cLocale();
+    value = locale ? strtod_l(field.c_str(), &end, locale) : std::strtod(field.c_str(), &end);
     return static_cast<std::size_t>(end - field.c_str());
 }
 
@@ -125,7 +126,7 @@ bool textToNextTag(std::string_view text, std::size_t offset, std::string_view& 
 
 } // namespace
 
-XmlRpcVariant::XmlRpcVariant(const char* value) : type_(TypeString), string_(value) {}
+XmlRpcVariant::XmlRpcVariant(const char* value) : type_(TypeString), string_(value ? value : "") {}
 
 XmlRpcVariant::XmlRpcVariant(std::string value) : type_(TypeString), string_(std::move(value)) {}
 

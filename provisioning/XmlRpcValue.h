@@ -46,6 +46,7 @@ public:
     XmlRpcVariant(bool value) noexcept : type_(TypeBoolean), bool_(value) {}
     XmlRpcVariant(int value) noexcept : type_(TypeInt), int_(value) {}
     XmlRpcVariant(double value) noexcept : type_(TypeDouble), double_(value) {}
+    // A null pointer gives the empty string.
     XmlRpcVariant(const char* value);
     XmlRpcVariant(std::string value);
     // Calendar time as std::tm: year from 1900, month 0..11.

@@ -3,9 +3,13 @@
 #include "provisioning/XmlRpcException.h"
 
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <string>
+#include <unistd.h>
 
 using namespace XmlRpc;
 
@@ -80,6 +84,8 @@ TEST(XmlRpcVariantAccess, InvalidBecomesTheRequestedTypeAndOtherTypesRaise) {
     EXPECT_EQ(number.type(), XmlRpcVariant::TypeString);
     number = BinaryData{9};
     EXPECT_EQ(number.asBinary(), BinaryData{9});
+    number = static_cast<const char*>(nullptr);
+    EXPECT_EQ(number, XmlRpcVariant(""));
 }
 
 TEST(XmlRpcVariantAccess, ConstAccessReadsInvalidAsEmptyWithoutChangingIt) {
@@ -204,21 +210,41 @@ TEST(XmlRpcWriter, Scalars) {
         EXPECT_EQ(c.value.writeXml(), c.xml);
 }
 
-TEST(XmlRpcWriter, DoubleIsFormattedInTheCLocaleWhateverTheProcessLocale) {
-    // A German locale would write "1,500000"; skipped where the machine has none.
+// Switches the process to a German locale, whose decimal mark is a comma; compiles it into
+// `folder` when the system has none installed.
+bool useGermanLocale(const std::filesystem::path& folder) {
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        return true;
+    std::filesystem::create_directories(folder);
+    const std::string command =
+        "localedef -i de_DE -f UTF-8 '" + (folder / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) == -1)
+        return false;
+    ::setenv("LOCPATH", folder.c_str(), 1);
+    return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+}
+
+TEST(XmlRpcWriter, DoublesUseAPointWhateverTheProcessLocale) {
+    // The UI library sets the process locale from the environment.
     const std::string previous = std::setlocale(LC_ALL, nullptr);
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "de_DE"))
-        GTEST_SKIP() << "no German locale installed";
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("valdorix-locale-" + std::to_string(::getpid()));
+    const bool german = useGermanLocale(folder);
+    char printed[32] = "";
+    std::snprintf(printed, sizeof printed, "%f", 1.5);
     const std::string written = XmlRpcVariant(1.5).writeXml();
-    double read = 0;
     XmlRpcVariant value;
     std::size_t offset = 0;
     const bool ok = value.readXml("<value><double>2.25</double></value>", offset);
-    if (ok)
-        read = value.asDouble();
     std::setlocale(LC_ALL, previous.c_str());
+    ::unsetenv("LOCPATH");
+    std::filesystem::remove_all(folder);
+    if (!german || std::string(printed) != "1,500000")
+        GTEST_SKIP() << "no German locale available";
+
     EXPECT_EQ(written, "<value><double>1.500000</double></value>");
-    EXPECT_EQ(read, 2.25);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(value.asDouble(), 2.25);
 }
 
 TEST(XmlRpcWriter, HugeDoubleIsCutTo255Characters) {
