@@ -1,0 +1,71 @@
+#include "resources/StringTable.h"
+
+#include <algorithm>
+#include <array>
+
+namespace resources {
+namespace {
+
+using namespace ids;
+
+constexpr std::array kStrings{
+    StringEntry{IDS_PRODUCT, u"Valdorix"},
+    StringEntry{IDS_APPLICATION, u"Application"},
+    StringEntry{IDS_SERIAL, u"Serial"},
+    StringEntry{IDS_LABEL, u"Label"},
+    StringEntry{IDS_CONFIRM_DELETE, u"Are you sure you want to delete selected token(s)?"},
+    StringEntry{IDS_PROPERTY, u"Property"},
+    StringEntry{IDS_VALUE, u"Value"},
+    StringEntry{IDS_APP_URL, u"App URL"},
+    StringEntry{IDS_SERVICE_URL, u"Service URL"},
+    StringEntry{IDS_EXPIRY_DATE, u"Expiry Date"},
+    StringEntry{IDS_USER_NAME, u"User Name"},
+    StringEntry{IDS_TOKEN_NAME, u"Token Name"},
+    StringEntry{IDS_APP_ID, u"App ID"},
+    StringEntry{IDS_INCORRECT_PIN, u"Incorrect PIN! Please try again."},
+    StringEntry{IDS_PIN_CHANGED, u"Your PIN has been successfully changed."},
+    StringEntry{IDS_WINDOW_TITLE, u"Valdorix"},
+    StringEntry{IDS_VERSION, u"Valdorix Desktop v5.9.5\r\n\r\n"
+                             u"Your tokens stay on this computer, protected by your PIN."},
+    StringEntry{IDS_YOUR_SIGNATURE, u"Your signature:"},
+    StringEntry{IDS_YOUR_RESPONSE, u"Your response:"},
+    StringEntry{IDS_INVALID_SEED, u"Invalid token seed"},
+    StringEntry{IDS_NO_TOKENS_IMPORTED, u"No tokens imported"},
+    StringEntry{IDS_DECODE_FAILED, u"Failed to decode the token. Please check your authorisation code."},
+    StringEntry{IDS_CSV_FILTER, u"CSV files (*.csv)"},
+    StringEntry{IDS_ALL_FILES_FILTER, u"All files (*.*)"},
+    StringEntry{IDS_DOWNLOADING, u"Downloading token..."},
+    StringEntry{IDS_ACTIVATING, u"Activating token..."},
+    StringEntry{IDS_SYNCHRONISING, u"Synchronising token..."},
+    StringEntry{IDS_DOWNLOADED, u"The token has been successfully downloaded."},
+    StringEntry{IDS_ACTIVATED, u"Token successfully activated"},
+    StringEntry{IDS_SYNCHRONISED, u"The token has been successfully synchronised."},
+    StringEntry{IDS_SYNC_FAILED, u"Synchronise failed."},
+    StringEntry{IDS_CONNECT_FAILED, u"Failed to connect the server."},
+    StringEntry{IDS_INVALID_TOKEN_DATA, u"Invalid token data"},
+    StringEntry{IDS_NO_SERVICE_URL, u"No service URL defined"},
+    StringEntry{IDS_ABORTED, u"Aborted."},
+};
+
+const StringEntry* find(int id) {
+    const auto found = std::lower_bound(kStrings.begin(), kStrings.end(), id,
+                                        [](const StringEntry& e, int wanted) { return e.id < wanted; });
+    return found != kStrings.end() && found->id == id ? &*found : nullptr;
+}
+
+} // namespace
+
+std::u16string_view loadString(int id) {
+    const StringEntry* entry = find(id);
+    return entry ? entry->text : std::u16string_view{};
+}
+
+bool hasString(int id) {
+    return find(id) != nullptr;
+}
+
+std::span<const StringEntry> allStrings() {
+    return kStrings;
+}
+
+} // namespace resources

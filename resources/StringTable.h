@@ -1,0 +1,62 @@
+#pragma once
+
+#include <span>
+#include <string_view>
+
+// The string table: every text the system shows, by id. Ids below 161 are the ones the pages and
+// the store name; 161 onward hold the remaining texts in one place.
+namespace resources {
+
+namespace ids {
+constexpr int IDS_PRODUCT = 128; // "Valdorix": folder name and message-box caption
+constexpr int IDS_APPLICATION = 130;
+constexpr int IDS_SERIAL = 131;
+constexpr int IDS_LABEL = 132;
+constexpr int IDS_CONFIRM_DELETE = 137;
+constexpr int IDS_PROPERTY = 142;
+constexpr int IDS_VALUE = 143;
+constexpr int IDS_APP_URL = 144;
+constexpr int IDS_SERVICE_URL = 145;
+constexpr int IDS_EXPIRY_DATE = 146;
+constexpr int IDS_USER_NAME = 147;
+constexpr int IDS_TOKEN_NAME = 148;
+constexpr int IDS_APP_ID = 149;
+constexpr int IDS_INCORRECT_PIN = 150;
+constexpr int IDS_PIN_CHANGED = 151;
+constexpr int IDS_WINDOW_TITLE = 155;
+constexpr int IDS_VERSION = 156;
+constexpr int IDS_YOUR_SIGNATURE = 159;
+constexpr int IDS_YOUR_RESPONSE = 160;
+constexpr int IDS_INVALID_SEED = 161;
+constexpr int IDS_NO_TOKENS_IMPORTED = 162;
+constexpr int IDS_DECODE_FAILED = 163;
+constexpr int IDS_CSV_FILTER = 164;
+constexpr int IDS_ALL_FILES_FILTER = 165;
+constexpr int IDS_DOWNLOADING = 166;
+constexpr int IDS_ACTIVATING = 167;
+constexpr int IDS_SYNCHRONISING = 168;
+constexpr int IDS_DOWNLOADED = 169;
+constexpr int IDS_ACTIVATED = 170;
+constexpr int IDS_SYNCHRONISED = 171;
+constexpr int IDS_SYNC_FAILED = 172;
+constexpr int IDS_CONNECT_FAILED = 173;
+constexpr int IDS_INVALID_TOKEN_DATA = 174;
+constexpr int IDS_NO_SERVICE_URL = 175;
+constexpr int IDS_ABORTED = 176;
+} // namespace ids
+
+struct StringEntry {
+    int id;
+    std::u16string_view text;
+};
+
+// The text of string `id`; empty when the table has no such string.
+std::u16string_view loadString(int id);
+
+// Whether the table has string `id` (an empty view alone cannot tell).
+bool hasString(int id);
+
+// Every entry, in id order.
+std::span<const StringEntry> allStrings();
+
+} // namespace resources
