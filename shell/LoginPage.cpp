@@ -1,0 +1,57 @@
+#include "shell/LoginPage.h"
+
+#include "controls/PngButton.h"
+#include "resources/StringTable.h"
+#include "shell/MessageBox.h"
+#include "shell/PinPageCommon.h"
+#include "shell/TokenStore.h"
+#include "shell/Wipe.h"
+
+QWidget* CLoginPage::createControl(const resources::DialogItem& item, QWidget* parent) {
+    if (item.id != IDC_LOGIN)
+        return nullptr;
+    m_login = new CPngButton(parent, item.id);
+    return m_login;
+}
+
+void CLoginPage::OnInitDialog() {
+    m_fixDpi.Init(this, IDD, 96.0);
+    m_login->SetImages(picture::ActionNormal, picture::ActionNormal, picture::ActionPressed);
+    DlgResize_Init({{IDC_PANEL, CDialogResize::SizeX},
+                    {IDC_LOGIN, CDialogResize::MoveX},
+                    {IDC_PIN, CDialogResize::SizeX}});
+}
+
+bool CLoginPage::PreTranslateMessage(QObject*, QEvent* event) {
+    return postCommandOnEnter(event, IDC_LOGIN);
+}
+
+void CLoginPage::onCommand(int id, int notifyCode) {
+    if (notifyCode == EN_CHANGE) {
+        m_pin = itemText(IDC_PIN);
+        m_login->setEnabled(!m_pin.empty());
+        wipe(m_pin);
+        return;
+    }
+    if (id == IDC_LOGIN && m_login->isEnabled())
+        logIn();
+}
+
+void CLoginPage::logIn() {
+    m_pin = itemText(IDC_PIN);
+    CValdorixTokenDB& store = tokenStore();
+    if (store.setPin(m_pin) && store.load()) {
+        // changePin checks the current PIN against this one later.
+        store.pin = m_pin;
+        wipe(m_pin);
+        navigateAfterUnlock(store, m_navigator);
+        return;
+    }
+    MessageBox::show(this, resources::ids::IDS_INCORRECT_PIN, MessageBox::Error);
+    wipe(m_pin);
+    // Emptying the box also disables Login through its change notification.
+    if (auto* edit = qobject_cast<QLineEdit*>(item(IDC_PIN))) {
+        edit->clear();
+        edit->setFocus();
+    }
+}

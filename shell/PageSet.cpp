@@ -1,0 +1,50 @@
+#include "shell/PageSet.h"
+
+#include "shell/AboutPage.h"
+#include "shell/ChangePinPage.h"
+#include "shell/ErrorMsgPage.h"
+#include "shell/LoginPage.h"
+#include "shell/SetPinPage.h"
+
+namespace {
+
+template <class T>
+std::shared_ptr<CPage> make() {
+    return std::make_shared<T>();
+}
+
+using PageFactory = std::shared_ptr<CPage> (*)();
+
+// The page set in creation order; the main window searches it front to back by page id.
+// A page joins with one line at its place (and its header above), e.g. for the OTP page:
+//     make<COtpPage>,             // 130
+// A page id that is not listed here is not a page: navigation to it does nothing.
+const PageFactory kPageSet[] = {
+    // 130 COtpPage
+    // 131 CSignPage
+    // 132 CInstallPage
+    // 234 CImportPage
+    // 133 CManagerPage
+    // 134 CShowOTPPage
+    // 223 CDownloadPage
+    // 224 CProgressPage
+    // 225 CActivatePage
+    // 226 CSynchronisePage
+    // 227 CTokenPropertyPage
+    make<CAboutPage>,     // 100
+    make<CLoginPage>,     // 228
+    make<CChangePinPage>, // 229
+    make<CSetPinPage>,    // 230
+    // 231 CTokenPackActivatePage
+    make<CErrorMsgPage>, // 232
+    // 233 CChallengePage
+};
+
+} // namespace
+
+std::vector<std::shared_ptr<CPage>> createPageSet() {
+    std::vector<std::shared_ptr<CPage>> pages;
+    for (PageFactory factory : kPageSet)
+        pages.push_back(factory());
+    return pages;
+}

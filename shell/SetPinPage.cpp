@@ -1,0 +1,54 @@
+#include "shell/SetPinPage.h"
+
+#include "controls/PngButton.h"
+#include "shell/PinPageCommon.h"
+#include "shell/TokenStore.h"
+#include "shell/Wipe.h"
+
+bool CSetPinPage::canSet(const std::u16string& pin, const std::u16string& confirmation) {
+    return pin.size() > 3 && confirmation == pin;
+}
+
+QWidget* CSetPinPage::createControl(const resources::DialogItem& item, QWidget* parent) {
+    if (item.id != IDC_GO)
+        return nullptr;
+    m_go = new CPngButton(parent, item.id);
+    return m_go;
+}
+
+void CSetPinPage::OnInitDialog() {
+    m_fixDpi.Init(this, IDD, 96.0);
+    m_go->SetImages(picture::ActionNormal, picture::ActionNormal, picture::ActionPressed);
+    DlgResize_Init({{IDC_PANEL, CDialogResize::SizeX},
+                    {IDC_GO, CDialogResize::MoveX},
+                    {IDC_NEW_PIN, CDialogResize::SizeX},
+                    {IDC_CONFIRM_PIN, CDialogResize::SizeX}});
+}
+
+bool CSetPinPage::PreTranslateMessage(QObject*, QEvent* event) {
+    return postCommandOnEnter(event, IDC_GO);
+}
+
+void CSetPinPage::onCommand(int id, int notifyCode) {
+    if (notifyCode == EN_CHANGE) {
+        m_pin = itemText(IDC_NEW_PIN);
+        m_confirmation = itemText(IDC_CONFIRM_PIN);
+        m_go->setEnabled(canSet(m_pin, m_confirmation));
+        wipe(m_confirmation);
+        return;
+    }
+    if (id == IDC_GO && m_go->isEnabled())
+        setPin();
+}
+
+void CSetPinPage::setPin() {
+    m_pin = itemText(IDC_NEW_PIN);
+    m_confirmation = itemText(IDC_CONFIRM_PIN);
+    CValdorixTokenDB& store = tokenStore();
+    store.markUnlocked();
+    // An empty old PIN matches a store that was never loaded; the save inside makes the file.
+    store.changePin(u"", m_pin);
+    wipe(m_pin);
+    wipe(m_confirmation);
+    navigateAfterUnlock(store, m_navigator);
+}
