@@ -1,0 +1,84 @@
+#include "store/CsvSplit.h"
+
+namespace {
+
+constexpr char16_t Cr = u'\r';
+constexpr char16_t Lf = u'\n';
+constexpr char16_t Quote = u'"';
+constexpr char16_t Comma = u',';
+
+// The length of the break that starts at `at`, or 0.
+std::size_t breakLength(std::u16string_view text, std::size_t at) {
+    const char16_t c = text[at];
+    if (c != Cr && c != Lf)
+        return 0;
+    const char16_t partner = c == Cr ? Lf : Cr;
+    return at + 1 < text.size() && text[at + 1] == partner ? 2 : 1;
+}
+
+// Calls `onSeparator(position)` for each separating comma.
+template <typename F>
+void forEachSeparator(std::u16string_view line, F onSeparator) {
+    std::size_t quotesAfter = 0;
+    for (char16_t c : line)
+        quotesAfter += c == Quote;
+    for (std::size_t at = 0; at < line.size(); ++at) {
+        const char16_t c = line[at];
+        if (c == Quote)
+            --quotesAfter;
+        else if (c == Comma && quotesAfter % 2 == 0)
+            onSeparator(at);
+    }
+}
+
+} // namespace
+
+std::vector<CsvBreak> csvLineBreaks(std::u16string_view text) {
+    std::vector<CsvBreak> breaks;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = breakLength(text, at);
+        if (length == 0) {
+            ++at;
+            continue;
+        }
+        breaks.push_back({at, length});
+        at += length;
+    }
+    return breaks;
+}
+
+std::vector<std::size_t> csvFieldSeparators(std::u16string_view line) {
+    std::vector<std::size_t> separators;
+    forEachSeparator(line, [&](std::size_t at) { separators.push_back(at); });
+    return separators;
+}
+
+std::vector<std::u16string_view> splitCsvLines(std::u16string_view text) {
+    std::vector<std::u16string_view> lines;
+    std::size_t start = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = breakLength(text, at);
+        if (length == 0) {
+            ++at;
+            continue;
+        }
+        lines.push_back(text.substr(start, at - start));
+        at += length;
+        start = at;
+    }
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    return lines;
+}
+
+void splitCsvFields(std::u16string_view line, std::vector<std::u16string_view>& fields) {
+    fields.clear();
+    if (line.empty())
+        return;
+    std::size_t start = 0;
+    forEachSeparator(line, [&](std::size_t at) {
+        fields.push_back(line.substr(start, at - start));
+        start = at + 1;
+    });
+    fields.push_back(line.substr(start));
+}

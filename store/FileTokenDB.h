@@ -1,0 +1,67 @@
+#pragma once
+
+#include "store/TokenDB.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The first item of every database archive; a load accepts only this text.
+inline constexpr std::u16string_view DatabaseMarker = u"VALDORIXDATABASEFLAG4";
+
+// The file-backed token database: a plain 150-byte header followed by the token archive,
+// enciphered with RC4 under a 20-byte key derived from the PIN and the machine's key salt.
+// A PIN is never stored: only the right key deciphers the archive's signature and marker.
+//
+// Single-threaded, like CTokenDB. Until a load completes or markUnlocked() is called, save()
+// writes nothing, so a list that was only partly read can never replace the file.
+class CFileTokenDB : public CTokenDB {
+public:
+    static constexpr std::size_t HeaderSize = 150;
+    static constexpr std::size_t KeySize = 20;
+
+    ~CFileTokenDB() override = default;
+
+    // Reads the file at databasePath(""): the header always (when the file has one), then, with
+    // a key, the archive. True only when the whole archive was read and its marker matched;
+    // then the list and default index are replaced and the database is unlocked.
+    bool load() override;
+
+    // Atomically replaces the file with the header and the enciphered archive. False when
+    // locked (nothing is touched) or on any failure (the old file stays).
+    bool save() override;
+
+    bool exists() override;
+
+    // Derives the key from `pin`; the load that follows checks it. Always true.
+    bool setPin(std::u16string_view pin) override;
+
+    // False and nothing changed unless `oldPin` equals the accepted PIN. Otherwise the new PIN
+    // is accepted, the key derived from it and the file saved; true whatever the save gave.
+    bool changePin(std::u16string_view oldPin, std::u16string_view newPin) override;
+
+    bool readHeader(ByteReader& stream) override;
+    bool writeHeader(ByteWriter& stream) override;
+
+    // The per-machine text mixed into the key.
+    virtual std::u16string keySalt() = 0;
+    // `path` when not empty, else the database file's default path.
+    virtual std::string databasePath(const std::string& path) = 0;
+
+    bool isUnlocked() const { return unlocked; }
+    void markUnlocked() { unlocked = true; }
+
+    // key := MD5 of the ANSI bytes of `pin` followed by keySalt(), then bytes 0-3 again.
+    void deriveKey(std::u16string_view pin);
+
+    bool unlocked = false;
+    std::array<std::uint8_t, KeySize> key{};
+    std::array<std::uint8_t, HeaderSize> header{1};
+    // The PIN accepted at log-in (the login page sets it) or by changePin.
+    std::u16string pin;
+
+private:
+    bool loadFile();
+    bool saveFile();
+};

@@ -1,0 +1,315 @@
+#include "store/TokenArchive.h"
+
+#include "store/ByteCursor.h"
+
+#include <string>
+#include <unordered_map>
+
+namespace {
+
+constexpr std::string_view Signature = "serialization::archive";
+constexpr std::uint16_t NullClassId = 0xFFFF;
+constexpr std::uint16_t TokenClassId = 2;
+constexpr std::uint32_t TokenClassVersion = 1;
+constexpr std::uint32_t SharedReferenceClassVersion = 1;
+
+// Field widths that changed between library versions.
+struct Widths {
+    std::size_t classId;
+    std::size_t classVersion;
+    bool itemVersion;
+};
+
+Widths widthsFor(unsigned version) {
+    Widths w{};
+    w.classId = version <= 6 ? 4 : 2;
+    if (version <= 2)
+        w.classVersion = 4;
+    else if (version <= 5)
+        w.classVersion = 1;
+    else if (version == 6)
+        w.classVersion = 2;
+    else if (version == 7)
+        w.classVersion = 1;
+    else
+        w.classVersion = 4;
+    w.itemVersion = version >= 4;
+    return w;
+}
+
+void writeText(ByteWriter& w, std::u16string_view text) {
+    w.putU32(static_cast<std::uint32_t>(text.size()));
+    w.putUtf16(text);
+}
+
+void writeRecord(ByteWriter& w, const COtpToken& t) {
+    writeText(w, t.label);
+    writeText(w, t.application);
+    writeText(w, t.appId);
+    writeText(w, t.serial);
+    writeText(w, t.tokenName);
+    writeText(w, t.userName);
+    writeText(w, t.appUrl);
+    writeText(w, t.serviceUrl);
+    writeText(w, t.iconFile);
+    w.putU32(COtpToken::KeyCapacity);
+    w.putBytes(t.secondaryKey);
+    w.putU32(COtpToken::KeyCapacity);
+    w.putBytes(t.primaryKey);
+    w.putS32(t.secondaryKeyLength);
+    w.putS32(t.primaryKeyLength);
+    w.putS64(t.expiryDate);
+    w.putS32(t.digits);
+    w.putS32(t.provisioned);
+    w.putS32(static_cast<std::int32_t>(t.kind));
+    w.putS32(t.syncCount);
+    w.putS32(t.interval);
+    w.putS64(t.counter);
+    w.putS32(t.goDelay);
+    w.putU8(t.checksum ? 1 : 0);
+    w.putU8(t.dualDisplay ? 1 : 0);
+    w.putU8(t.spareFlag ? 1 : 0);
+    writeText(w, t.ocraSuite);
+}
+
+class Reader {
+public:
+    explicit Reader(std::span<const std::uint8_t> bytes) : in_(bytes) {}
+
+    std::optional<TokenArchiveContents> read(std::u16string_view marker);
+
+private:
+    bool readPreamble();
+    bool readText(std::u16string& text);
+    bool readKey(COtpToken::KeyBuffer& key);
+    bool readBool(bool& value);
+    bool readRecord(COtpToken& token, std::uint32_t classVersion);
+    bool readElement(std::shared_ptr<COtpToken>& element, bool first);
+
+    ByteReader in_;
+    unsigned version_ = 0;
+    Widths widths_{};
+    bool tokenClassSeen_ = false;
+    bool tokenTracked_ = false;
+    std::uint32_t tokenClassVersion_ = 0;
+    std::vector<std::shared_ptr<COtpToken>> records_;
+};
+
+bool Reader::readPreamble() {
+    std::uint32_t length = 0;
+    std::span<const std::uint8_t> signature;
+    if (!in_.readU32(length) || length != Signature.size() || !in_.take(length, signature))
+        return false;
+    if (std::string_view(reinterpret_cast<const char*>(signature.data()), signature.size()) != Signature)
+        return false;
+
+    // The version field grew from one byte to two; version 7 exists in both forms.
+    std::uint8_t version = 0;
+    if (!in_.readU8(version) || version > TokenArchiveLibraryVersion)
+        return false;
+    if (version == 6 || version >= 8) {
+        if (!in_.skip(1))
+            return false;
+    } else if (version == 7) {
+        std::uint8_t next = 0;
+        if (!in_.peekU8(next))
+            return false;
+        if (next == 0)
+            in_.skip(1);
+    }
+    version_ = version;
+    widths_ = widthsFor(version);
+
+    std::uint8_t sizes[4] = {};
+    for (std::uint8_t& size : sizes) {
+        if (!in_.readU8(size))
+            return false;
+    }
+    std::int32_t byteOrder = 0;
+    if (!in_.readS32(byteOrder))
+        return false;
+    return sizes[0] == 4 && sizes[1] == 4 && sizes[2] == 4 && sizes[3] == 8 && byteOrder == 1;
+}
+
+bool Reader::readText(std::u16string& text) {
+    std::uint32_t count = 0;
+    return in_.readU32(count) && in_.readUtf16(text, count);
+}
+
+bool Reader::readKey(COtpToken::KeyBuffer& key) {
+    std::uint32_t count = 0;
+    std::span<const std::uint8_t> bytes;
+    if (!in_.readU32(count) || count > key.size() || !in_.take(count, bytes))
+        return false;
+    std::copy(bytes.begin(), bytes.end(), key.begin());
+    return true;
+}
+
+bool Reader::readBool(bool& value) {
+    std::uint8_t byte = 0;
+    if (!in_.readU8(byte))
+        return false;
+    value = byte != 0;
+    return true;
+}
+
+bool Reader::readRecord(COtpToken& t, std::uint32_t classVersion) {
+    std::int32_t kind = 0;
+    bool ok = readText(t.label) && readText(t.application) && readText(t.appId) && readText(t.serial) &&
+              readText(t.tokenName) && readText(t.userName) && readText(t.appUrl) && readText(t.serviceUrl) &&
+              readText(t.iconFile) && readKey(t.secondaryKey) && readKey(t.primaryKey) &&
+              in_.readS32(t.secondaryKeyLength) && in_.readS32(t.primaryKeyLength) &&
+              in_.readS64(t.expiryDate) && in_.readS32(t.digits) && in_.readS32(t.provisioned) &&
+              in_.readS32(kind) && in_.readS32(t.syncCount) && in_.readS32(t.interval) &&
+              in_.readS64(t.counter) && in_.readS32(t.goDelay) && readBool(t.checksum) &&
+              readBool(t.dualDisplay) && readBool(t.spareFlag);
+    if (!ok)
+        return false;
+    t.kind = static_cast<TokenKind>(kind);
+    return classVersion < 1 || readText(t.ocraSuite);
+}
+
+bool Reader::readElement(std::shared_ptr<COtpToken>& element, bool first) {
+    if (first) {
+        // The shared-reference type's preamble comes once, before the first element.
+        std::uint8_t tracked = 0;
+        std::uint32_t classVersion = 0;
+        if (!in_.readU8(tracked) || !in_.readUnsigned(classVersion, widths_.classVersion))
+            return false;
+        std::uint32_t objectId = 0;
+        if (tracked == 1 && !in_.readU32(objectId))
+            return false;
+    }
+
+    std::uint32_t rawClassId = 0;
+    if (!in_.readUnsigned(rawClassId, widths_.classId))
+        return false;
+    const auto classId = static_cast<std::uint16_t>(rawClassId);
+    if (classId == NullClassId) {
+        element = nullptr;
+        return true;
+    }
+    if (classId != TokenClassId)
+        return false;
+
+    if (!tokenClassSeen_) {
+        std::uint8_t tracked = 0;
+        if (!in_.readU8(tracked) || !in_.readUnsigned(tokenClassVersion_, widths_.classVersion))
+            return false;
+        tokenTracked_ = tracked == 1;
+        tokenClassSeen_ = true;
+    }
+
+    if (tokenTracked_) {
+        std::uint32_t objectId = 0;
+        if (!in_.readU32(objectId))
+            return false;
+        if (objectId < records_.size()) {
+            element = records_[objectId];
+            return true;
+        }
+    }
+
+    auto token = std::make_shared<COtpToken>();
+    if (!readRecord(*token, tokenClassVersion_))
+        return false;
+    records_.push_back(token);
+    element = std::move(token);
+    return true;
+}
+
+std::optional<TokenArchiveContents> Reader::read(std::u16string_view marker) {
+    if (!readPreamble())
+        return std::nullopt;
+
+    std::u16string text;
+    if (!readText(text) || text != marker)
+        return std::nullopt;
+
+    TokenArchiveContents contents;
+    if (!in_.readS32(contents.defaultIndex))
+        return std::nullopt;
+
+    // The list type's preamble; the object id follows only when the writer tracked the list.
+    std::uint8_t tracked = 0;
+    std::uint32_t classVersion = 0;
+    if (!in_.readU8(tracked) || !in_.readUnsigned(classVersion, widths_.classVersion))
+        return std::nullopt;
+    std::uint32_t objectId = 0;
+    if (tracked == 1 && !in_.readU32(objectId))
+        return std::nullopt;
+
+    std::uint32_t count = 0;
+    if (!in_.readU32(count))
+        return std::nullopt;
+    std::uint32_t itemVersion = 0;
+    if (widths_.itemVersion && !in_.readU32(itemVersion))
+        return std::nullopt;
+
+    // Each element takes at least its class id, so a count the rest cannot hold fails here,
+    // before the list is sized for it.
+    if (count > in_.remaining() / widths_.classId)
+        return std::nullopt;
+    contents.tokens.reserve(count);
+    for (std::uint32_t n = 0; n < count; ++n) {
+        std::shared_ptr<COtpToken> element;
+        if (!readElement(element, n == 0))
+            return std::nullopt;
+        contents.tokens.push_back(std::move(element));
+    }
+    return contents;
+}
+
+} // namespace
+
+void writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marker, std::int32_t defaultIndex,
+                       const std::vector<std::shared_ptr<COtpToken>>& tokens) {
+    ByteWriter w(out);
+    w.putU32(static_cast<std::uint32_t>(Signature.size()));
+    w.putBytes({reinterpret_cast<const std::uint8_t*>(Signature.data()), Signature.size()});
+    w.putU16(TokenArchiveLibraryVersion);
+    w.putU8(4); // int
+    w.putU8(4); // long
+    w.putU8(4); // float
+    w.putU8(8); // double
+    w.putS32(1);
+
+    writeText(w, marker);
+    w.putS32(defaultIndex);
+
+    // The list: not tracked, class version 0, count, item version.
+    w.putU8(0);
+    w.putU32(0);
+    w.putU32(static_cast<std::uint32_t>(tokens.size()));
+    w.putU32(SharedReferenceClassVersion);
+
+    std::unordered_map<const COtpToken*, std::uint32_t> written;
+    bool tokenClassWritten = false;
+    for (std::size_t n = 0; n < tokens.size(); ++n) {
+        if (n == 0) {
+            w.putU8(0);
+            w.putU32(SharedReferenceClassVersion);
+        }
+        const COtpToken* token = tokens[n].get();
+        if (token == nullptr) {
+            w.putU16(NullClassId);
+            continue;
+        }
+        w.putU16(TokenClassId);
+        if (!tokenClassWritten) {
+            w.putU8(1);
+            w.putU32(TokenClassVersion);
+            tokenClassWritten = true;
+        }
+        const auto id = static_cast<std::uint32_t>(written.size());
+        auto [at, isNew] = written.try_emplace(token, id);
+        w.putU32(at->second);
+        if (isNew)
+            writeRecord(w, *token);
+    }
+}
+
+std::optional<TokenArchiveContents> readTokenArchive(std::span<const std::uint8_t> bytes,
+                                                     std::u16string_view marker) {
+    return Reader(bytes).read(marker);
+}

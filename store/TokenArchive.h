@@ -1,0 +1,36 @@
+#pragma once
+
+#include "engine/OtpToken.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+// The deciphered archive of the database file: a binary serialization archive of three items,
+// the marker text, the default index and the list of shared token references. Written and read
+// directly from its byte layout, so the files match those of the serialization library that the
+// format comes from.
+struct TokenArchiveContents {
+    std::int32_t defaultIndex = 0;
+    // Null entries are kept; an entry may share its record with an earlier one.
+    std::vector<std::shared_ptr<COtpToken>> tokens;
+};
+
+// The library version this writer produces.
+constexpr std::uint16_t TokenArchiveLibraryVersion = 14;
+
+// Appends the archive (library version 14, token class version 1) to `out`. A record that the
+// list holds more than once is written once and referred to by its object id afterwards.
+void writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marker, std::int32_t defaultIndex,
+                       const std::vector<std::shared_ptr<COtpToken>>& tokens);
+
+// Reads an archive of any library version up to 14. Returns nothing on the first fault: wrong
+// signature, version, native sizes or byte order, a first item other than `marker`, an unknown
+// class id, a key count above 128, or any field or length that runs past the end of `bytes`.
+// Nothing is allocated for a length before the bytes it asks for are known to be there.
+// Bytes after the last token are ignored.
+std::optional<TokenArchiveContents> readTokenArchive(std::span<const std::uint8_t> bytes,
+                                                     std::u16string_view marker);

@@ -1,0 +1,14 @@
+#include "store/ValdorixTokenDB.h"
+
+#include "platform/CodePage.h"
+#include "platform/Folders.h"
+
+std::u16string CValdorixTokenDB::keySalt() {
+    return platform::utf8ToUtf16(platform::machineId());
+}
+
+std::string CValdorixTokenDB::databasePath(const std::string& path) {
+    if (!path.empty())
+        return path;
+    return platform::productFolder() + "/Valdorix4.db";
+}

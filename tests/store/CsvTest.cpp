@@ -1,0 +1,214 @@
+#include "StoreTestSupport.h"
+#include "store/CsvSplit.h"
+
+#include <boost/regex.hpp>
+#include <gtest/gtest.h>
+#include <random>
+
+using namespace storetest;
+
+namespace {
+
+// Valid seed codes for serials 1001, 1002 and 1003 (check digits computed for each serial).
+const char* const Seed1001 = "070000012345678906";
+const char* const Seed1002 = "050000012345678908";
+const char* const Seed1003 = "030000012345678900";
+
+class MemoryTokenDB : public CTokenDB {
+public:
+    bool load() override { return false; }
+    bool save() override { return false; }
+    bool exists() override { return false; }
+    bool setPin(std::u16string_view) override { return true; }
+    bool changePin(std::u16string_view, std::u16string_view) override { return false; }
+};
+
+std::string line(const char* serial, const char* seed, const char* name) {
+    return std::string(serial) + "," + seed + "," + name;
+}
+
+std::vector<std::u16string> serials(const CTokenDB& db) {
+    std::vector<std::u16string> out;
+    for (const auto& t : db.tokens)
+        out.push_back(t->serial);
+    return out;
+}
+
+TEST(CsvImport, SeedsOfTheFixtureAreValid) {
+    MemoryTokenDB db;
+    EXPECT_NE(db.createTokenFromSeed(u"n", u"1001", u"070000012345678906"), nullptr);
+    EXPECT_NE(db.createTokenFromSeed(u"n", u"1002", u"050000012345678908"), nullptr);
+    EXPECT_NE(db.createTokenFromSeed(u"n", u"1003", u"030000012345678900"), nullptr);
+}
+
+TEST(CsvImport, EveryLineBreakFormIsRecognised) {
+    for (const char* brk : {"\r\n", "\n", "\r", "\n\r"}) {
+        MemoryTokenDB db;
+        const std::string text = line("1001", Seed1001, "One") + brk + line("1002", Seed1002, "Two") + brk +
+                                 line("1003", Seed1003, "Three");
+        auto last = db.importCsvData(text);
+        ASSERT_NE(last, nullptr);
+        EXPECT_EQ(serials(db), (std::vector<std::u16string>{u"1001", u"1002", u"1003"})) << "break " << brk;
+        EXPECT_EQ(last->label, u"Three");
+        EXPECT_EQ(db.defaultToken(), last);
+    }
+}
+
+TEST(CsvImport, ByteOrderMarkIsSkipped) {
+    MemoryTokenDB plain, marked;
+    const std::string text = line("1001", Seed1001, "Caf\xC3\xA9") + "\n";
+    ASSERT_NE(plain.importCsvData(text), nullptr);
+    ASSERT_NE(marked.importCsvData("\xEF\xBB\xBF" + text), nullptr);
+    EXPECT_EQ(plain.tokens[0]->label, u"Caf\u00e9");
+    EXPECT_EQ(marked.tokens[0]->label, u"Caf\u00e9");
+    EXPECT_EQ(marked.tokens[0]->serial, u"1001");
+}
+
+TEST(CsvImport, FieldsAreTakenAsTheyStand) {
+    MemoryTokenDB db;
+    // A quoted name keeps its comma and its quotes.
+    ASSERT_NE(db.importCsvData(line("1001", Seed1001, "\"Bank, Web\"")), nullptr);
+    EXPECT_EQ(db.tokens[0]->label, u"\"Bank, Web\"");
+    // A quoted seed is 20 characters long.
+    EXPECT_EQ(db.importCsvData(line("1002", "\"050000012345678908\"", "Q")), nullptr);
+    // Blanks are not trimmed.
+    EXPECT_EQ(db.importCsvData(line("1002", "050000012345678908 ", "Q")), nullptr);
+    EXPECT_NE(db.importCsvData(line("1002", Seed1002, " spaced ")), nullptr);
+    EXPECT_EQ(db.tokens.back()->label, u" spaced ");
+    EXPECT_EQ(db.tokens.size(), 2u);
+}
+
+TEST(CsvImport, OnlyThreeFieldLinesAreInstalled) {
+    MemoryTokenDB db;
+    const std::string text = "\n\n" + line("1001", Seed1001, "Trailing") + ",\n" + "1002\n" + "1002," +
+                             Seed1002 + "\n" + line("1002", Seed1002, "Four") + ",x\n" +
+                             "serial,seed,name\n" + line("1003", Seed1003, "Good") + "\n\n";
+    auto last = db.importCsvData(text);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(serials(db), (std::vector<std::u16string>{u"1003"}));
+}
+
+TEST(CsvImport, ValidLineBeforeAnInvalidLastLineIsStillReported) {
+    MemoryTokenDB db;
+    auto last = db.importCsvData(line("1001", Seed1001, "One") + "\r\n" + line("1001", Seed1002, "Bad"));
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->label, u"One");
+    EXPECT_EQ(db.tokens.size(), 1u);
+}
+
+TEST(CsvImport, LastLineWithoutABreakIsImported) {
+    MemoryTokenDB db;
+    auto last = db.importCsvData(line("1001", Seed1001, "One") + "\n" + line("1002", Seed1002, "Two"));
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->label, u"Two");
+}
+
+TEST(CsvImport, TextEndsAtTheFirstZeroByteAndBadUtf8IsReplaced) {
+    MemoryTokenDB db;
+    std::string text = line("1001", Seed1001, "A\xFF") + "\n" + line("1002", Seed1002, "B");
+    text += std::string("\0\n", 2) + line("1003", Seed1003, "C");
+    ASSERT_NE(db.importCsvData(text), nullptr);
+    EXPECT_EQ(serials(db), (std::vector<std::u16string>{u"1001", u"1002"}));
+    EXPECT_EQ(db.tokens[0]->label, u"A\uFFFD");
+}
+
+TEST(CsvImport, ImportingTwiceGivesEveryTokenTwice) {
+    MemoryTokenDB db;
+    const std::string text = line("1001", Seed1001, "One") + "\n" + line("1002", Seed1002, "Two") + "\n";
+    db.importCsvData(text);
+    db.importCsvData(text);
+    EXPECT_EQ(serials(db), (std::vector<std::u16string>{u"1001", u"1002", u"1001", u"1002"}));
+    EXPECT_EQ(db.defaultIndex, 3);
+}
+
+class CsvFileTest : public StoreFixture {};
+
+TEST_F(CsvFileTest, FilesThatGiveNoTokenLeaveTheListAlone) {
+    MemoryTokenDB db;
+    db.tokens.push_back(std::make_shared<COtpToken>());
+    db.setDefaultIndex(0);
+    EXPECT_EQ(db.importCsv((root_ / "missing.csv").string()), nullptr);
+    writeFile(root_ / "empty.csv", {});
+    EXPECT_EQ(db.importCsv((root_ / "empty.csv").string()), nullptr);
+    writeFile(root_ / "header.csv", Bytes{'a', ',', 'b', ',', 'c', '\n'});
+    EXPECT_EQ(db.importCsv((root_ / "header.csv").string()), nullptr);
+    EXPECT_EQ(db.importCsv(root_.string()), nullptr) << "a folder is not a file";
+    EXPECT_EQ(db.tokens.size(), 1u);
+    EXPECT_EQ(db.defaultIndex, 0);
+
+    const std::string text = line("1001", Seed1001, "One") + "\n";
+    writeFile(root_ / "one.csv", Bytes(text.begin(), text.end()));
+    auto t = db.importCsv((root_ / "one.csv").string());
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(db.defaultIndex, 1);
+}
+
+TEST(CsvSplit, LinesAndFieldsArePiecesBetweenSeparators) {
+    using Lines = std::vector<std::u16string_view>;
+    EXPECT_EQ(splitCsvLines(u""), Lines{});
+    EXPECT_EQ(splitCsvLines(u"\n"), Lines{u""});
+    EXPECT_EQ(splitCsvLines(u"a\r\rb\n\nc\r\n"), (Lines{u"a", u"", u"b", u"", u"c"}));
+    EXPECT_EQ(splitCsvLines(u"a\n\r\nb"), (Lines{u"a", u"", u"b"}));
+
+    std::vector<std::u16string_view> fields;
+    splitCsvFields(u"", fields);
+    EXPECT_TRUE(fields.empty());
+    splitCsvFields(u"abc", fields);
+    EXPECT_EQ(fields, Lines{u"abc"});
+    splitCsvFields(u"a,,b,", fields);
+    EXPECT_EQ(fields, (Lines{u"a", u"", u"b", u""}));
+    splitCsvFields(u"\"x,y\",z", fields);
+    EXPECT_EQ(fields, (Lines{u"\"x,y\"", u"z"}));
+    // An odd quote after a comma keeps it from separating.
+    splitCsvFields(u"a,b\"c", fields);
+    EXPECT_EQ(fields, Lines{u"a,b\"c"});
+}
+
+// The scans against the two patterns, run by Boost.Regex on many short random lines. Only the
+// separators' positions are compared: a token iterator would drop a trailing empty field.
+std::u16string randomText(std::mt19937& random, std::u16string_view alphabet, std::size_t maxLength) {
+    std::uniform_int_distribution<std::size_t> length(0, maxLength);
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+    std::u16string text(length(random), u' ');
+    for (char16_t& c : text)
+        c = alphabet[pick(random)];
+    return text;
+}
+
+std::wstring wide(std::u16string_view text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+TEST(CsvSplit, LineBreakScanMatchesThePattern) {
+    const boost::wregex pattern(L"\\r\\n|\\n\\r|\\n|\\r");
+    std::mt19937 random(20240611);
+    for (int round = 0; round < 20000; ++round) {
+        const std::u16string text = randomText(random, u"a\r\n\r\n,\"", 14);
+        const std::wstring w = wide(text);
+        std::vector<CsvBreak> expected;
+        for (boost::wsregex_iterator it(w.begin(), w.end(), pattern), end; it != end; ++it)
+            expected.push_back(
+                {static_cast<std::size_t>(it->position()), static_cast<std::size_t>(it->length())});
+        const std::vector<CsvBreak> actual = csvLineBreaks(text);
+        ASSERT_EQ(actual.size(), expected.size()) << "round " << round;
+        for (std::size_t i = 0; i < actual.size(); ++i) {
+            ASSERT_EQ(actual[i].position, expected[i].position) << "round " << round;
+            ASSERT_EQ(actual[i].length, expected[i].length) << "round " << round;
+        }
+    }
+}
+
+TEST(CsvSplit, FieldSeparatorScanMatchesThePattern) {
+    const boost::wregex pattern(L",(?=(?:[^\"]*\"[^\"]*\")*(?![^\"]*\"))");
+    std::mt19937 random(19700101);
+    for (int round = 0; round < 20000; ++round) {
+        const std::u16string text = randomText(random, u"a,,\"\" \u00e9\u2028", 16);
+        const std::wstring w = wide(text);
+        std::vector<std::size_t> expected;
+        for (boost::wsregex_iterator it(w.begin(), w.end(), pattern), end; it != end; ++it)
+            expected.push_back(static_cast<std::size_t>(it->position()));
+        ASSERT_EQ(csvFieldSeparators(text), expected) << "round " << round;
+    }
+}
+
+} // namespace

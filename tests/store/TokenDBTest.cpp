@@ -1,0 +1,350 @@
+#include "StoreTestSupport.h"
+#include "engine/Md5.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace storetest;
+
+namespace {
+
+// A database without a file, for the list operations.
+class MemoryTokenDB : public CTokenDB {
+public:
+    bool load() override { return false; }
+    bool save() override { return false; }
+    bool exists() override { return false; }
+    bool setPin(std::u16string_view) override { return true; }
+    bool changePin(std::u16string_view, std::u16string_view) override { return false; }
+};
+
+std::shared_ptr<COtpToken> token(std::u16string appId, std::u16string serial, std::u16string label = u"") {
+    auto t = std::make_shared<COtpToken>();
+    t->appId = std::move(appId);
+    t->serial = std::move(serial);
+    t->label = std::move(label);
+    return t;
+}
+
+TEST(TokenList, DefaultTokenOfAnEmptyListIsNullAndLeavesTheIndex) {
+    MemoryTokenDB db;
+    db.setDefaultIndex(7);
+    EXPECT_EQ(db.defaultToken(), nullptr);
+    EXPECT_EQ(db.defaultIndex, 7);
+}
+
+TEST(TokenList, DefaultIndexIsClampedAsUnsignedAndStoredBack) {
+    struct Case {
+        int index;
+        int expected;
+    };
+    for (const Case c :
+         {Case{5, 2}, Case{-1, 2}, Case{INT32_MIN, 2}, Case{3, 2}, Case{2, 2}, Case{1, 1}, Case{0, 0}}) {
+        MemoryTokenDB db;
+        db.tokens = {token(u"a", u"1"), token(u"a", u"2"), token(u"a", u"3")};
+        db.setDefaultIndex(c.index);
+        EXPECT_EQ(db.defaultToken(), db.tokens[c.expected]) << "from " << c.index;
+        EXPECT_EQ(db.defaultIndex, c.expected) << "from " << c.index;
+    }
+}
+
+TEST(TokenList, TokenAtOutsideTheListIsNull) {
+    MemoryTokenDB db;
+    EXPECT_EQ(db.tokenAt(0), nullptr);
+    db.tokens = {token(u"a", u"1"), token(u"a", u"2")};
+    EXPECT_EQ(db.tokenAt(1), db.tokens[1]);
+    EXPECT_EQ(db.tokenAt(2), nullptr);
+    EXPECT_EQ(db.tokenAt(-1), nullptr);
+}
+
+TEST(TokenList, ReplaceRemovesOnlyTheFirstSameTokenAndAppends) {
+    MemoryTokenDB db;
+    auto first = token(u"app", u"7", u"first");
+    auto other = token(u"app", u"8");
+    auto second = token(u"app", u"7", u"second");
+    db.tokens = {first, other, second};
+    db.setDefaultIndex(0);
+    auto fresh = token(u"app", u"7", u"fresh");
+    db.addToken(fresh, true);
+    ASSERT_EQ(db.tokens.size(), 3u);
+    EXPECT_EQ(db.tokens[0], other);
+    EXPECT_EQ(db.tokens[1], second);
+    EXPECT_EQ(db.tokens[2], fresh);
+    EXPECT_EQ(db.defaultIndex, 0) << "the index keeps its position, whatever token stands there";
+}
+
+TEST(TokenList, AddWithoutReplaceDropsASameToken) {
+    MemoryTokenDB db;
+    auto kept = token(u"app", u"7", u"kept");
+    db.tokens = {kept};
+    db.addToken(token(u"app", u"7", u"dropped"), false);
+    ASSERT_EQ(db.tokens.size(), 1u);
+    EXPECT_EQ(db.tokens[0], kept);
+
+    // Identity is exact: letter case and the appId both count.
+    db.addToken(token(u"app", u"7a"), false);
+    db.addToken(token(u"APP", u"7"), false);
+    db.addToken(nullptr, true);
+    EXPECT_EQ(db.tokens.size(), 3u);
+}
+
+TEST(TokenList, SameTokenSearchSkipsNullEntries) {
+    MemoryTokenDB db;
+    db.tokens = {nullptr, token(u"a", u"1")};
+    db.addToken(token(u"a", u"1"), true);
+    ASSERT_EQ(db.tokens.size(), 2u);
+    EXPECT_EQ(db.tokens[0], nullptr);
+}
+
+TEST(TokenList, DeletingTheDefaultLastTokenMovesTheDefaultToTheNewLast) {
+    MemoryTokenDB db;
+    db.tokens = {token(u"a", u"1"), token(u"a", u"2"), token(u"a", u"3")};
+    db.setDefaultIndex(2);
+    auto held = db.defaultToken();
+    db.deleteToken(2);
+    EXPECT_EQ(db.defaultIndex, 2) << "deleting does not adjust the index";
+    EXPECT_EQ(db.defaultToken(), db.tokens[1]);
+    EXPECT_EQ(db.defaultIndex, 1);
+    EXPECT_EQ(held->serial, u"3") << "a held token outlives its removal";
+
+    db.deleteToken(5);
+    db.deleteToken(-1);
+    EXPECT_EQ(db.tokens.size(), 2u);
+}
+
+class TokenFileTest : public StoreFixture {};
+
+TEST_F(TokenFileTest, DatabasePathIsInTheProductFolderAndRecomputedEachTime) {
+    CValdorixTokenDB db;
+    EXPECT_EQ(db.databasePath(""), databaseFile().string());
+    EXPECT_TRUE(fs::is_directory(folder()));
+    EXPECT_FALSE(db.exists());
+
+    EXPECT_EQ(db.databasePath("/somewhere/else.db"), "/somewhere/else.db");
+    EXPECT_FALSE(fs::exists("/somewhere"));
+
+    db.markUnlocked();
+    ASSERT_TRUE(db.changePin(u"", u"1"));
+    EXPECT_TRUE(db.exists());
+    ::setenv("XDG_DATA_HOME", (root_ / "moved").c_str(), 1);
+    EXPECT_FALSE(db.exists());
+    EXPECT_TRUE(db.save());
+    EXPECT_TRUE(fs::exists(root_ / "moved" / "Valdorix" / "Valdorix4.db"));
+}
+
+TEST_F(TokenFileTest, KeyIsTheMd5OfPinAndSaltWithItsFirstFourBytesRepeated) {
+    CValdorixTokenDB db;
+    db.setPin(u"1234");
+    std::uint8_t expected[16];
+    const std::string text = "1234machine-one";
+    MD5().digest(text.data(), text.size(), expected);
+    EXPECT_TRUE(std::equal(expected, expected + 16, db.key.begin()));
+    EXPECT_TRUE(std::equal(db.key.begin(), db.key.begin() + 4, db.key.begin() + 16));
+}
+
+TEST_F(TokenFileTest, SamePinWithTwoSaltsGivesTwoKeysAndTwoFiles) {
+    auto saveWith = [&](const char* salt) {
+        platform::setMachineIdForTesting(salt);
+        CValdorixTokenDB db;
+        db.tokens = {distinctToken(1)};
+        db.markUnlocked();
+        db.changePin(u"", u"2468");
+        return std::make_pair(db.key, readFile(databaseFile()));
+    };
+    const auto [keyOne, fileOne] = saveWith("machine-one");
+    const auto [keyTwo, fileTwo] = saveWith("machine-two");
+    EXPECT_NE(keyOne, keyTwo);
+    EXPECT_EQ(fileOne.size(), fileTwo.size());
+    EXPECT_NE(fileOne, fileTwo);
+
+    // The second file opens only on the second machine.
+    CValdorixTokenDB db;
+    db.setPin(u"2468");
+    EXPECT_TRUE(db.load());
+    platform::setMachineIdForTesting("machine-one");
+    db.setPin(u"2468");
+    EXPECT_FALSE(db.load());
+}
+
+TEST_F(TokenFileTest, SavedTokensLoadBackWithEveryField) {
+    CValdorixTokenDB db;
+    db.tokens = {distinctToken(1), distinctToken(2)};
+    db.setDefaultIndex(1);
+    db.markUnlocked();
+    ASSERT_TRUE(db.changePin(u"", u"1234"));
+
+    struct stat info {};
+    ASSERT_EQ(::stat(databaseFile().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_FALSE(fs::exists(databaseFile().string() + ".new"));
+
+    CValdorixTokenDB other;
+    EXPECT_TRUE(other.exists());
+    other.setPin(u"1234");
+    ASSERT_TRUE(other.load());
+    EXPECT_TRUE(other.isUnlocked());
+    EXPECT_EQ(other.defaultIndex, 1);
+    ASSERT_EQ(other.tokens.size(), 2u);
+    expectSameFields(*other.tokens[0], *db.tokens[0]);
+    expectSameFields(*other.tokens[1], *db.tokens[1]);
+}
+
+TEST_F(TokenFileTest, WrongPinFailsAndLeavesTheStoreLocked) {
+    CValdorixTokenDB db;
+    db.tokens = {distinctToken(1)};
+    db.markUnlocked();
+    db.changePin(u"", u"1234");
+
+    CValdorixTokenDB other;
+    other.tokens = {distinctToken(9)};
+    other.setPin(u"1235");
+    EXPECT_FALSE(other.load());
+    EXPECT_FALSE(other.isUnlocked());
+    ASSERT_EQ(other.tokens.size(), 1u);
+    EXPECT_EQ(other.tokens[0]->serial, distinctToken(9)->serial);
+    EXPECT_FALSE(other.save());
+}
+
+TEST_F(TokenFileTest, LockedSaveCreatesNoFile) {
+    CValdorixTokenDB db;
+    db.tokens = {distinctToken(1)};
+    db.setPin(u"1234");
+    EXPECT_FALSE(db.save());
+    EXPECT_FALSE(fs::exists(databaseFile()));
+    EXPECT_FALSE(db.exists());
+}
+
+TEST_F(TokenFileTest, LoadBeforeAnyPinReadsOnlyTheHeader) {
+    {
+        CValdorixTokenDB db;
+        db.header[10] = 0x5A;
+        db.markUnlocked();
+        db.changePin(u"", u"1234");
+    }
+    CValdorixTokenDB db;
+    EXPECT_EQ(db.header[10], 0);
+    EXPECT_FALSE(db.load());
+    EXPECT_EQ(db.header[0], 1);
+    EXPECT_EQ(db.header[10], 0x5A);
+    EXPECT_FALSE(db.isUnlocked());
+}
+
+TEST_F(TokenFileTest, ShortOrMissingFilesFailTheLoad) {
+    CValdorixTokenDB db;
+    db.setPin(u"1234");
+    EXPECT_FALSE(db.load());
+    fs::create_directories(folder());
+    writeFile(databaseFile(), Bytes(149, 7));
+    EXPECT_FALSE(db.load());
+    EXPECT_EQ(db.header[0], 1) << "a short header is not taken";
+    writeFile(databaseFile(), Bytes(150, 7));
+    EXPECT_FALSE(db.load());
+    EXPECT_EQ(db.header[0], 7);
+}
+
+TEST_F(TokenFileTest, OneEncipheredByteFlippedInATextChangesThatCharacterOnly) {
+    CValdorixTokenDB db;
+    auto t = distinctToken(1);
+    t->label = u"Bank";
+    db.tokens = {t};
+    db.markUnlocked();
+    db.changePin(u"", u"1234");
+
+    // The label's characters start after the record's preamble and its length field.
+    Bytes file = readFile(databaseFile());
+    const std::size_t firstChar = 150 + 115 + 4;
+    file[firstChar + 2] ^= 'a' ^ 'o';
+    writeFile(databaseFile(), file);
+
+    CValdorixTokenDB other;
+    other.setPin(u"1234");
+    ASSERT_TRUE(other.load());
+    EXPECT_EQ(other.tokens[0]->label, u"Bonk");
+    EXPECT_EQ(other.tokens[0]->application, t->application);
+}
+
+TEST_F(TokenFileTest, ChangePinWithTheWrongPinChangesNothing) {
+    CValdorixTokenDB db;
+    db.tokens = {distinctToken(1)};
+    db.markUnlocked();
+    ASSERT_TRUE(db.changePin(u"", u"1234"));
+    const auto key = db.key;
+    const Bytes file = readFile(databaseFile());
+
+    EXPECT_FALSE(db.changePin(u"9999", u"5678"));
+    EXPECT_FALSE(db.changePin(u"", u"5678"));
+    EXPECT_EQ(db.pin, u"1234");
+    EXPECT_EQ(db.key, key);
+    EXPECT_EQ(readFile(databaseFile()), file);
+}
+
+TEST_F(TokenFileTest, ChangePinWithTheRightPinReKeysTheFile) {
+    CValdorixTokenDB db;
+    db.tokens = {distinctToken(1)};
+    db.markUnlocked();
+    ASSERT_TRUE(db.changePin(u"", u"1234"));
+    const Bytes before = readFile(databaseFile());
+    ASSERT_TRUE(db.changePin(u"1234", u"5678"));
+    EXPECT_EQ(db.pin, u"5678");
+    EXPECT_NE(readFile(databaseFile()), before);
+
+    CValdorixTokenDB other;
+    other.setPin(u"1234");
+    EXPECT_FALSE(other.load());
+    other.setPin(u"5678");
+    ASSERT_TRUE(other.load());
+    expectSameFields(*other.tokens[0], *db.tokens[0]);
+}
+
+TEST_F(TokenFileTest, FailedSaveLeavesTheOldFileAndNoTemporary) {
+    CValdorixTokenDB db;
+    db.tokens = {distinctToken(1)};
+    db.markUnlocked();
+    ASSERT_TRUE(db.changePin(u"", u"1234"));
+    const Bytes before = readFile(databaseFile());
+    for (int i = 0; i < 50; ++i)
+        db.tokens.push_back(distinctToken(i));
+
+    // A file size limit makes the write fail part way (this works for root as well).
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = db.save();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(readFile(databaseFile()), before);
+    EXPECT_FALSE(fs::exists(databaseFile().string() + ".new"));
+}
+
+TEST_F(TokenFileTest, SaveThatCannotCreateItsTemporaryFails) {
+    CValdorixTokenDB db;
+    db.markUnlocked();
+    ASSERT_TRUE(db.changePin(u"", u"1234"));
+    const Bytes before = readFile(databaseFile());
+    fs::create_directory(databaseFile().string() + ".new");
+    db.tokens = {distinctToken(1)};
+    EXPECT_FALSE(db.save());
+    EXPECT_EQ(readFile(databaseFile()), before);
+}
+
+TEST_F(TokenFileTest, StaleTemporaryFileIsReplaced) {
+    fs::create_directories(folder());
+    writeFile(databaseFile().string() + ".new", Bytes(5000, 9));
+    fs::permissions(databaseFile().string() + ".new", fs::perms::all);
+    CValdorixTokenDB db;
+    db.markUnlocked();
+    ASSERT_TRUE(db.changePin(u"", u"1234"));
+    EXPECT_EQ(readFile(databaseFile()).size(), 249u);
+    EXPECT_FALSE(fs::exists(databaseFile().string() + ".new"));
+    EXPECT_EQ(fs::status(databaseFile()).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
+} // namespace
