@@ -1,0 +1,82 @@
+#include "provisioning/NetworkTimeouts.h"
+
+#include "platform/Folders.h"
+
+#include <fstream>
+#include <sstream>
+#include <string_view>
+
+namespace XmlRpc {
+namespace {
+
+std::string_view trimmed(std::string_view text) {
+    constexpr std::string_view blanks = " \t\r\n";
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+std::optional<std::uint32_t> parseMilliseconds(std::string_view text) {
+    if (text.empty() || text.size() > 10)
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (value > 0xFFFFFFFFu)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
+} // namespace
+
+NetworkTimeouts parseNetworkTimeouts(const std::string& text) {
+    NetworkTimeouts timeouts;
+    bool inGeneral = true; // keys before any section header count
+    std::istringstream lines(text);
+    std::string raw;
+    while (std::getline(lines, raw)) {
+        std::string_view line = trimmed(raw);
+        if (line.empty() || line.front() == ';' || line.front() == '#')
+            continue;
+        if (line.front() == '[') {
+            inGeneral = line == "[General]";
+            continue;
+        }
+        size_t equals = line.find('=');
+        if (!inGeneral || equals == std::string_view::npos)
+            continue;
+        std::string_view key = trimmed(line.substr(0, equals));
+        auto value = parseMilliseconds(trimmed(line.substr(equals + 1)));
+        if (!value)
+            continue;
+        if (key == "ResolveTimeout")
+            timeouts.resolve = *value;
+        else if (key == "ConnectTimeout")
+            timeouts.connect = *value;
+        else if (key == "SendTimeout")
+            timeouts.send = *value;
+        else if (key == "ReceiveTimeout")
+            timeouts.receive = *value;
+    }
+    return timeouts;
+}
+
+std::optional<NetworkTimeouts> readNetworkTimeouts() {
+    auto path = platform::findSystemConfigFile(networkTimeoutsFile);
+    if (!path)
+        return std::nullopt;
+    std::ifstream file(*path, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    // Four short lines are all the file should hold; anything past 64 KiB is not read.
+    std::string text(64 * 1024, '\0');
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(file.gcount()));
+    return parseNetworkTimeouts(text);
+}
+
+} // namespace XmlRpc
