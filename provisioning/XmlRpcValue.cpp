@@ -529,19 +529,49 @@ void XmlRpcVariant::appendXml(std::string& out) const {
     }
 }
 
+// The reader's forward searches for closing tags and member names. Each remembers where its tag
+// occurs last in the text, so a search that cannot succeed costs nothing; without that, a reply
+// whose values lack their closing tags would be rescanned to the end once per value.
+class XmlRpcVariant::TagSearch {
+public:
+    explicit TagSearch(std::string_view text) : text(text) {}
+
+    enum Tag { ValueEnd, NameStart, NameEnd };
+
+    std::size_t find(Tag tag, std::size_t from) {
+        std::size_t& last = last_[tag];
+        if (last == kUnknown)
+            last = text.rfind(kTags[tag]);
+        if (last == std::string_view::npos || last < from)
+            return std::string_view::npos;
+        return text.find(kTags[tag], from);
+    }
+
+    static std::size_t length(Tag tag) { return kTags[tag].size(); }
+
+    const std::string_view text;
+
+private:
+    static constexpr std::string_view kTags[] = {"</value>", "<name>", "</name>"};
+    static constexpr std::size_t kUnknown = std::string_view::npos - 1;
+    std::size_t last_[3] = {kUnknown, kUnknown, kUnknown};
+};
+
 bool XmlRpcVariant::readXml(std::string_view text, std::size_t& offset) {
     clear();
     std::size_t position = offset;
     XmlRpcVariant parsed;
-    if (readValue(text, position, 0, parsed) != ReadResult::Ok)
+    TagSearch search(text);
+    if (readValue(search, position, 0, parsed) != ReadResult::Ok)
         return false;
     swap(parsed);
     offset = position;
     return true;
 }
 
-XmlRpcVariant::ReadResult XmlRpcVariant::readValue(std::string_view text, std::size_t& offset, int nesting,
+XmlRpcVariant::ReadResult XmlRpcVariant::readValue(TagSearch& search, std::size_t& offset, int nesting,
                                                    XmlRpcVariant& out) {
+    const std::string_view text = search.text;
     const std::size_t start = offset;
     std::size_t pos = offset;
     if (!consumeTag("<value>", text, pos))
@@ -619,7 +649,7 @@ XmlRpcVariant::ReadResult XmlRpcVariant::readValue(std::string_view text, std::s
             // Elements until the first that does not read; the array itself never fails here.
             for (;;) {
                 XmlRpcVariant element;
-                const ReadResult result = readValue(text, pos, nesting + 1, element);
+                const ReadResult result = readValue(search, pos, nesting + 1, element);
                 if (result == ReadResult::TooDeep) {
                     out.clear();
                     return result;
@@ -637,10 +667,19 @@ XmlRpcVariant::ReadResult XmlRpcVariant::readValue(std::string_view text, std::s
         out.become(TypeStruct);
         ok = true;
         while (consumeTag("<member>", text, pos)) {
-            // Names are taken as they stand, entities and all.
-            std::string name = extractElement("<name>", text, pos);
+            // extractElement("<name>"): names are taken as they stand, entities and all.
+            std::string name;
+            const std::size_t open = search.find(TagSearch::NameStart, pos);
+            if (open != std::string_view::npos) {
+                const std::size_t nameStart = open + TagSearch::length(TagSearch::NameStart);
+                const std::size_t close = search.find(TagSearch::NameEnd, nameStart);
+                if (close != std::string_view::npos) {
+                    name.assign(text.substr(nameStart, close - nameStart));
+                    pos = close + TagSearch::length(TagSearch::NameEnd);
+                }
+            }
             XmlRpcVariant member;
-            const ReadResult result = readValue(text, pos, nesting + 1, member);
+            const ReadResult result = readValue(search, pos, nesting + 1, member);
             if (result != ReadResult::Ok) {
                 out.clear();
                 return result;
@@ -657,7 +696,8 @@ XmlRpcVariant::ReadResult XmlRpcVariant::readValue(std::string_view text, std::s
         return ReadResult::Failed;
     }
     // Also skips the closing type tag, which is never checked.
-    seekPastTag("</value>", text, pos);
+    if (const std::size_t close = search.find(TagSearch::ValueEnd, pos); close != std::string_view::npos)
+        pos = close + TagSearch::length(TagSearch::ValueEnd);
     offset = pos;
     return ReadResult::Ok;
 }

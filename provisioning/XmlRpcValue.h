@@ -119,7 +119,8 @@ public:
 
 private:
     enum class ReadResult { Ok, Failed, TooDeep };
-    static ReadResult readValue(std::string_view text, std::size_t& offset, int nesting, XmlRpcVariant& out);
+    class TagSearch;
+    static ReadResult readValue(TagSearch& search, std::size_t& offset, int nesting, XmlRpcVariant& out);
 
     void become(Type type);
     void requireType(Type type);

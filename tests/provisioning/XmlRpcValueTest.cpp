@@ -475,6 +475,25 @@ TEST(XmlRpcReader, NestingIsLimited) {
     EXPECT_EQ(offset, 0u);
 }
 
+TEST(XmlRpcReader, MissingClosingTagsDoNotMakeReadingQuadratic) {
+    // Each value would otherwise search the rest of the text for its "</value>" or "<name>".
+    const int count = 100000;
+    std::string elements = "<value><array><data>";
+    std::string members = "<value><struct>";
+    for (int i = 0; i < count; ++i) {
+        elements += "<value><i4>1";
+        members += "<member><value><i4>2";
+    }
+    XmlRpcVariant value;
+    std::size_t offset = 0;
+    ASSERT_TRUE(value.readXml(elements, offset));
+    EXPECT_EQ(value.size(), static_cast<std::size_t>(count));
+    offset = 0;
+    ASSERT_TRUE(value.readXml(members, offset));
+    ASSERT_EQ(value.size(), 1u) << "every member is nameless, so the first is kept";
+    EXPECT_EQ(value[""], XmlRpcVariant(2));
+}
+
 TEST(XmlRpcReader, WhatIsWrittenReadsBack) {
     XmlRpcVariant tree;
     tree["name"] = " a<b>&'\" ";
