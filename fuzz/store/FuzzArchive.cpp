@@ -1,0 +1,22 @@
+// The database archive reader on arbitrary deciphered bytes. What it accepts must write back to
+// an archive that reads the same again.
+#include "store/FileTokenDB.h"
+#include "store/TokenArchive.h"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    auto contents = readTokenArchive({data, size}, DatabaseMarker);
+    if (!contents)
+        return 0;
+    std::vector<std::uint8_t> written;
+    writeTokenArchive(written, DatabaseMarker, contents->defaultIndex, contents->tokens);
+    auto again = readTokenArchive(written, DatabaseMarker);
+    if (!again || again->tokens.size() != contents->tokens.size())
+        std::abort();
+    std::vector<std::uint8_t> rewritten;
+    writeTokenArchive(rewritten, DatabaseMarker, again->defaultIndex, again->tokens);
+    if (rewritten != written)
+        std::abort();
+    return 0;
+}
