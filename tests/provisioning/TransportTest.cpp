@@ -241,6 +241,11 @@ TEST_F(TransportTest, AuthenticationIsRetriedFiveTimesThenAccessDenied) {
         ASSERT_EQ(requests.size(), 6u) << behaviour;
         for (const auto& request : requests)
             EXPECT_EQ(request.body, requests[0].body);
+        // A 401 is answered with the empty user name and password.
+        if (behaviour == std::string("unauthorized")) {
+            EXPECT_EQ(requests[0].head.find("Authorization:"), std::string::npos);
+            EXPECT_NE(requests[5].head.find("\nAuthorization: Basic Og==\n"), std::string::npos);
+        }
     }
 }
 
