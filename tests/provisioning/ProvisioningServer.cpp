@@ -64,16 +64,21 @@ bool ProvisioningServer::start(std::string& reason, bool& skip) {
     fs::remove_all(folder_);
     fs::create_directories(folder_ / "log");
 
+    // Standard output carries the URLs; standard input stays open while this process lives, so
+    // the server stops by itself even when the test dies without stop().
     int out[2];
-    if (::pipe(out) != 0) {
+    int in[2];
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(in, O_CLOEXEC) != 0) {
         reason = "no pipe";
         return false;
     }
+    stdin_ = in[1];
     const std::string script = serverScript();
     const std::string logDir = (folder_ / "log").string();
     const std::string control = (folder_ / "control").string();
     const std::string errors = (folder_ / "stderr.txt").string();
-    std::vector<std::string> args = {"python3", script, "--log-dir", logDir, "--control", control};
+    std::vector<std::string> args = {"python3",   script,  "--log-dir",        logDir,
+                                     "--control", control, "--exit-with-stdin"};
     std::vector<char*> argv;
     for (auto& arg : args)
         argv.push_back(arg.data());
@@ -82,12 +87,13 @@ bool ProvisioningServer::start(std::string& reason, bool& skip) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
     int spawned = ::posix_spawnp(&pid_, "python3", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
+    ::close(in[0]);
     if (spawned != 0) {
         ::close(out[0]);
         pid_ = -1;
@@ -134,6 +140,9 @@ bool ProvisioningServer::start(std::string& reason, bool& skip) {
 }
 
 void ProvisioningServer::stop() {
+    if (stdin_ >= 0)
+        ::close(stdin_);
+    stdin_ = -1;
     if (pid_ > 0) {
         ::kill(pid_, SIGTERM);
         int status = 0;

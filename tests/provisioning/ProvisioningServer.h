@@ -46,6 +46,7 @@ public:
 
 private:
     pid_t pid_ = -1;
+    int stdin_ = -1; // write end of the server's standard input
     std::filesystem::path folder_;
 };
 

@@ -385,7 +385,17 @@ def main():
     parser.add_argument("--log-dir", help="record every request in this folder")
     parser.add_argument("--control", help="a file whose first word, when present, picks the behaviour")
     parser.add_argument("--verbose", action="store_true", help="log every request to standard error")
+    parser.add_argument("--exit-with-stdin", action="store_true",
+                        help="stop when standard input closes (a test harness that dies takes the server along)")
     args = parser.parse_args()
+
+    if args.exit_with_stdin:
+        def watch_stdin():
+            while sys.stdin.buffer.read(4096):
+                pass
+            os._exit(0)
+
+        threading.Thread(target=watch_stdin, daemon=True).start()
 
     if args.log_dir:
         os.makedirs(args.log_dir, exist_ok=True)
