@@ -571,8 +571,8 @@ bool XmlRpcVariant::readXml(std::string_view text, std::size_t& offset) {
 
 XmlRpcVariant::ReadResult XmlRpcVariant::readValue(TagSearch& search, std::size_t& offset, int nesting,
                                                    XmlRpcVariant& out) {
+    // `offset` moves only on success.
     const std::string_view text = search.text;
-    const std::size_t start = offset;
     std::size_t pos = offset;
     if (!consumeTag("<value>", text, pos))
         return ReadResult::Failed;
@@ -630,7 +630,7 @@ XmlRpcVariant::ReadResult XmlRpcVariant::readValue(TagSearch& search, std::size_
         }
     } else if (tag == "<dateTime.iso8601>") {
         std::tm time{};
-        if (pos <= text.size() && parseDateTime(text.substr(pos), time)) {
+        if (parseDateTime(text.substr(pos), time)) {
             out = XmlRpcVariant(time);
             ok = true;
         }
@@ -692,7 +692,6 @@ XmlRpcVariant::ReadResult XmlRpcVariant::readValue(TagSearch& search, std::size_
 
     if (!ok) {
         out.clear();
-        offset = start;
         return ReadResult::Failed;
     }
     // Also skips the closing type tag, which is never checked.
