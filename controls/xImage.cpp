@@ -1,0 +1,294 @@
+#include "controls/xImage.h"
+
+#include <cmath>
+#include <csetjmp>
+#include <cstring>
+#include <png.h>
+
+namespace {
+
+// Our pictures are a few hundred pixels wide; these limits only keep damaged or hostile data
+// from asking for a huge buffer.
+constexpr std::uint32_t kMaxSide = 4096;
+constexpr std::uint64_t kMaxPixels = 4u * 1024 * 1024;
+
+struct ByteSource {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos;
+};
+
+void readFromSource(png_structp png, png_bytep out, png_size_t length) {
+    auto* source = static_cast<ByteSource*>(png_get_io_ptr(png));
+    if (length > source->size - source->pos) {
+        png_error(png, "unexpected end of data");
+    }
+    std::memcpy(out, source->data + source->pos, length);
+    source->pos += length;
+}
+
+[[noreturn]] void onPngError(png_structp png, png_const_charp) {
+    std::longjmp(png_jmpbuf(png), 1);
+}
+
+void onPngWarning(png_structp, png_const_charp) {}
+
+struct DecodedPng {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    bool alpha = false;
+    std::vector<std::uint8_t> rgba;
+    std::vector<png_bytep> rows;
+};
+
+// libpng leaves this function by longjmp on any error, so it holds no object with a destructor;
+// everything it allocates lives in `out`, owned by the caller.
+bool decodeInto(png_structp png, png_infop info, DecodedPng* out) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    png_set_user_limits(png, kMaxSide, kMaxSide);
+    png_read_info(png, info);
+    const int colourType = png_get_color_type(png, info);
+    out->alpha = (colourType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    if (!out->alpha) {
+        png_set_filler(png, 0xff, PNG_FILLER_AFTER);
+    }
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+
+    out->width = png_get_image_width(png, info);
+    out->height = png_get_image_height(png, info);
+    if (out->width == 0 || out->height == 0 || std::uint64_t(out->width) * out->height > kMaxPixels ||
+        png_get_rowbytes(png, info) != std::size_t(out->width) * 4) {
+        return false;
+    }
+    out->rgba.resize(std::size_t(out->width) * out->height * 4);
+    out->rows.resize(out->height);
+    for (std::uint32_t y = 0; y < out->height; ++y) {
+        out->rows[y] = out->rgba.data() + std::size_t(y) * out->width * 4;
+    }
+    png_read_image(png, out->rows.data());
+    return true;
+}
+
+} // namespace
+
+CxImage::CxImage(int width, int height, std::vector<std::uint32_t> pixels, std::vector<std::uint8_t> alpha) {
+    const std::size_t count = width > 0 && height > 0 ? std::size_t(width) * std::size_t(height) : 0;
+    if (count == 0 || pixels.size() != count || (!alpha.empty() && alpha.size() != count)) {
+        return;
+    }
+    m_width = width;
+    m_height = height;
+    m_rgb = std::move(pixels);
+    for (std::uint32_t& p : m_rgb) {
+        p &= 0x00ffffffu;
+    }
+    m_alpha = std::move(alpha);
+}
+
+std::shared_ptr<CxImage> CxImage::LoadPng(int id) {
+    return Load(resources::ResourceType::Png, id);
+}
+
+std::shared_ptr<CxImage> CxImage::Load(resources::ResourceType type, int id) {
+    const std::span<const std::uint8_t> bytes = resources::find(type, id);
+    if (bytes.empty()) {
+        return nullptr;
+    }
+    return Decode(bytes);
+}
+
+std::shared_ptr<CxImage> CxImage::Decode(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) {
+        return nullptr;
+    }
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onPngError, onPngWarning);
+    if (!png) {
+        return nullptr;
+    }
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return nullptr;
+    }
+    ByteSource source{bytes.data(), bytes.size(), 0};
+    png_set_read_fn(png, &source, readFromSource);
+    DecodedPng decoded;
+    const bool ok = decodeInto(png, info, &decoded);
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (!ok) {
+        return nullptr;
+    }
+
+    const std::size_t count = std::size_t(decoded.width) * decoded.height;
+    std::vector<std::uint32_t> pixels(count);
+    std::vector<std::uint8_t> alpha(decoded.alpha ? count : 0);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* p = decoded.rgba.data() + i * 4;
+        pixels[i] = (std::uint32_t(p[0]) << 16) | (std::uint32_t(p[1]) << 8) | p[2];
+        if (decoded.alpha) {
+            alpha[i] = p[3];
+        }
+    }
+    return std::make_shared<CxImage>(int(decoded.width), int(decoded.height), std::move(pixels),
+                                     std::move(alpha));
+}
+
+void CxImage::Draw(Surface& dc, int x, int y, std::optional<CRect> clip) const {
+    if (!IsValid()) {
+        return;
+    }
+    CRect area{x, y, x + m_width, y + m_height};
+    if (clip) {
+        area = area.intersected(*clip);
+    }
+    area = area.intersected(dc.clipBox());
+    if (area.isEmpty()) {
+        return;
+    }
+    const CPoint origin = dc.windowOrigin();
+    for (int ly = area.top; ly < area.bottom; ++ly) {
+        std::uint32_t* line = dc.scanLine(ly - origin.y) - origin.x;
+        const std::size_t row = std::size_t(ly - y) * m_width;
+        for (int lx = area.left; lx < area.right; ++lx) {
+            const std::size_t i = row + std::size_t(lx - x);
+            const unsigned a = m_alpha.empty() ? 255u : m_alpha[i];
+            if (a == 0) {
+                continue;
+            }
+            const std::uint32_t s = colourAt(i);
+            std::uint32_t& d = line[lx];
+            if (a == 255) {
+                d = s;
+                continue;
+            }
+            // The >> 8 (not / 255) is the product's formula: 128 of 200 over 100 gives 149.
+            const auto mix = [a](int sc, int dc) {
+                return int((unsigned(sc) * a + unsigned(dc) * (255 - a)) >> 8);
+            };
+            d = rgb(mix(redOf(s), redOf(d)), mix(greenOf(s), greenOf(d)), mix(blueOf(s), blueOf(d)));
+        }
+    }
+}
+
+void CxImage::Tile(Surface& dc, const CRect& rect) const {
+    if (!IsValid()) {
+        return;
+    }
+    const int width = rect.width();
+    const int height = rect.height();
+    for (int y = 0; y < height; y += m_height) {
+        for (int x = 0; x < width; x += m_width) {
+            const CRect tile{rect.left + x, rect.top + y, rect.left + x + std::min(m_width, width - x),
+                             rect.top + y + std::min(m_height, height - y)};
+            Draw(dc, rect.left + x, rect.top + y, tile);
+        }
+    }
+}
+
+void CxImage::Stretch(Surface& dc, const CRect& rect) const {
+    if (!IsValid() || rect.isEmpty()) {
+        return;
+    }
+    const CRect area = rect.intersected(dc.clipBox());
+    if (area.isEmpty()) {
+        return;
+    }
+    const CPoint origin = dc.windowOrigin();
+    const std::int64_t dw = rect.width();
+    const std::int64_t dh = rect.height();
+    for (int ly = area.top; ly < area.bottom; ++ly) {
+        // Each target pixel takes the source pixel under its centre.
+        const auto sy = std::size_t((2 * std::int64_t(ly - rect.top) + 1) * m_height / (2 * dh));
+        std::uint32_t* line = dc.scanLine(ly - origin.y) - origin.x;
+        for (int lx = area.left; lx < area.right; ++lx) {
+            const auto sx = std::size_t((2 * std::int64_t(lx - rect.left) + 1) * m_width / (2 * dw));
+            line[lx] = colourAt(sy * m_width + sx);
+        }
+    }
+}
+
+bool CxImage::Crop(int left, int top, int right, int bottom, CxImage& out) const {
+    const CRect r = CRect{left, top, right, bottom}.intersected({0, 0, m_width, m_height});
+    if (!IsValid() || r.isEmpty()) {
+        out = CxImage();
+        return false;
+    }
+    CxImage part;
+    part.m_width = r.width();
+    part.m_height = r.height();
+    part.m_palette = m_palette;
+    const auto copyRows = [&](const auto& from, auto& to) {
+        to.reserve(std::size_t(part.m_width) * part.m_height);
+        for (int y = r.top; y < r.bottom; ++y) {
+            const auto begin = from.begin() + std::ptrdiff_t(std::size_t(y) * m_width + r.left);
+            to.insert(to.end(), begin, begin + part.m_width);
+        }
+    };
+    if (m_index.empty()) {
+        copyRows(m_rgb, part.m_rgb);
+    } else {
+        copyRows(m_index, part.m_index);
+    }
+    if (!m_alpha.empty()) {
+        copyRows(m_alpha, part.m_alpha);
+    }
+    out = std::move(part);
+    return true;
+}
+
+bool CxImage::GrayScale() {
+    if (!IsValid()) {
+        return false;
+    }
+    const auto grey = [](std::uint32_t c) {
+        return std::uint8_t((306 * redOf(c) + 601 * greenOf(c) + 117 * blueOf(c)) >> 10);
+    };
+    if (m_index.empty()) {
+        m_index.resize(m_rgb.size());
+        for (std::size_t i = 0; i < m_rgb.size(); ++i) {
+            m_index[i] = grey(m_rgb[i]);
+        }
+        m_rgb.clear();
+        m_rgb.shrink_to_fit();
+    } else {
+        std::uint8_t map[256];
+        for (int i = 0; i < 256; ++i) {
+            map[i] = grey(m_palette[std::size_t(i)]);
+        }
+        for (std::uint8_t& index : m_index) {
+            index = map[index];
+        }
+    }
+    m_palette.resize(256);
+    for (std::uint32_t i = 0; i < 256; ++i) {
+        m_palette[i] = (i << 16) | (i << 8) | i;
+    }
+    return true;
+}
+
+void CxImage::Gamma(double g) {
+    if (!(g > 0) || !IsValid()) {
+        return;
+    }
+    std::uint8_t table[256];
+    const double scale = std::pow(255.0, 1.0 / g) / 255.0;
+    for (int i = 0; i < 256; ++i) {
+        const double v = std::pow(double(i), 1.0 / g) / scale;
+        // Extreme gammas overflow to infinity or NaN: keep the table within 0..255 regardless.
+        table[i] = std::uint8_t(v >= 255.0 ? 255 : (v > 0.0 ? int(v) : 0));
+    }
+    const auto map = [&table](std::uint32_t c) {
+        return (std::uint32_t(table[redOf(c)]) << 16) | (std::uint32_t(table[greenOf(c)]) << 8) |
+               table[blueOf(c)];
+    };
+    std::vector<std::uint32_t>& colours = m_index.empty() ? m_rgb : m_palette;
+    for (std::uint32_t& c : colours) {
+        c = map(c);
+    }
+}
