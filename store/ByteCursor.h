@@ -8,6 +8,15 @@
 #include <string>
 #include <vector>
 
+// A little-endian unsigned number of `width` bytes at `p`; the caller has checked the bytes.
+template <typename T>
+T loadLittle(const std::uint8_t* p, std::size_t width = sizeof(T)) {
+    T value = 0;
+    for (std::size_t n = 0; n < width; ++n)
+        value |= static_cast<T>(static_cast<T>(p[n]) << (8 * n));
+    return value;
+}
+
 // Little-endian field readers and writers for the database file. The reader never reads past
 // its span: every read checks what remains, and the first failed read leaves the cursor failed,
 // so a caller can read a run of fields and test once.
@@ -116,38 +125,70 @@ public:
     std::size_t size() const { return out_.size(); }
 
     void putU8(std::uint8_t value) { out_.push_back(value); }
-    void putU16(std::uint16_t value) { putLittle(value, 2); }
-    void putU32(std::uint32_t value) { putLittle(value, 4); }
-    void putS32(std::int32_t value) { putLittle(static_cast<std::uint32_t>(value), 4); }
-    void putS64(std::int64_t value) { putLittle(static_cast<std::uint64_t>(value), 8); }
-
     void putBytes(std::span<const std::uint8_t> bytes) {
         out_.insert(out_.end(), bytes.begin(), bytes.end());
     }
 
+    // Grows the vector by `count` bytes at once and returns them, for a writer that knows its
+    // size in advance (see FixedWriter).
+    std::span<std::uint8_t> extend(std::size_t count) {
+        const std::size_t start = out_.size();
+        out_.resize(start + count);
+        return std::span(out_).subspan(start, count);
+    }
+
+private:
+    std::vector<std::uint8_t>& out_;
+};
+
+// Writes little-endian fields into a region sized in advance by the caller, which counts the
+// exact size first; writing past the region is a programming error, caught by `overrun`.
+class FixedWriter {
+public:
+    explicit FixedWriter(std::span<std::uint8_t> region)
+        : at_(region.data()), end_(region.data() + region.size()) {}
+
+    // True when more was written than the region holds (nothing past it was touched).
+    bool overrun() const { return overrun_; }
+    bool full() const { return at_ == end_; }
+
+    void putU8(std::uint8_t value) { put(&value, 1); }
+    void putU16(std::uint16_t value) { putLittle(value); }
+    void putU32(std::uint32_t value) { putLittle(value); }
+    void putS32(std::int32_t value) { putLittle(static_cast<std::uint32_t>(value)); }
+    void putS64(std::int64_t value) { putLittle(static_cast<std::uint64_t>(value)); }
+    void putBytes(std::span<const std::uint8_t> bytes) { put(bytes.data(), bytes.size()); }
+
     // UTF-16LE code units, no length, no terminator.
     void putUtf16(std::u16string_view text) {
-        const std::size_t start = out_.size();
-        out_.resize(start + text.size() * 2);
-        std::uint8_t* p = out_.data() + start;
         if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(p, text.data(), text.size() * 2);
+            put(text.data(), text.size() * 2);
         } else {
-            for (std::size_t n = 0; n < text.size(); ++n) {
-                p[2 * n] = static_cast<std::uint8_t>(text[n]);
-                p[2 * n + 1] = static_cast<std::uint8_t>(text[n] >> 8);
-            }
+            for (char16_t c : text)
+                putU16(c);
         }
     }
 
 private:
-    template <typename T>
-    void putLittle(T value, std::size_t width) {
-        const std::size_t start = out_.size();
-        out_.resize(start + width);
-        for (std::size_t n = 0; n < width; ++n)
-            out_[start + n] = static_cast<std::uint8_t>(value >> (8 * n));
+    void put(const void* bytes, std::size_t count) {
+        if (count > static_cast<std::size_t>(end_ - at_)) {
+            overrun_ = true;
+            return;
+        }
+        if (count != 0)
+            std::memcpy(at_, bytes, count);
+        at_ += count;
     }
 
-    std::vector<std::uint8_t>& out_;
+    template <typename T>
+    void putLittle(T value) {
+        std::uint8_t bytes[sizeof(T)];
+        for (std::size_t n = 0; n < sizeof(T); ++n)
+            bytes[n] = static_cast<std::uint8_t>(value >> (8 * n));
+        put(bytes, sizeof(T));
+    }
+
+    std::uint8_t* at_;
+    std::uint8_t* end_;
+    bool overrun_ = false;
 };

@@ -66,12 +66,12 @@ bool CFileTokenDB::save() {
 
 bool CFileTokenDB::saveFile() {
     std::vector<std::uint8_t> file;
-    file.reserve(HeaderSize + 128 + tokens.size() * 480);
     ByteWriter stream(file);
     if (!writeHeader(stream))
         return false;
     const std::size_t archiveStart = file.size();
-    writeTokenArchive(file, DatabaseMarker, defaultIndex, tokens);
+    if (!writeTokenArchive(file, DatabaseMarker, defaultIndex, tokens))
+        return false;
     encipher(key, std::span(file).subspan(archiveStart));
     return writeFileAtomically(databasePath({}), file);
 }

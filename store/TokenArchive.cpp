@@ -3,7 +3,6 @@
 #include "store/ByteCursor.h"
 
 #include <string>
-#include <unordered_map>
 
 namespace {
 
@@ -37,12 +36,27 @@ Widths widthsFor(unsigned version) {
     return w;
 }
 
-void writeText(ByteWriter& w, std::u16string_view text) {
+// Bytes of the fixed fields after the two key buffers: two key lengths, expiry, digits,
+// provisioned, kind, sync count, interval, counter, Go delay and three flags.
+constexpr std::size_t NumbersSize = 4 + 4 + 8 + 4 + 4 + 4 + 4 + 4 + 8 + 4 + 3;
+constexpr std::size_t KeyFieldSize = 4 + COtpToken::KeyCapacity;
+
+std::size_t textSize(std::u16string_view text) {
+    return 4 + 2 * text.size();
+}
+
+std::size_t recordSize(const COtpToken& t) {
+    return textSize(t.label) + textSize(t.application) + textSize(t.appId) + textSize(t.serial) +
+           textSize(t.tokenName) + textSize(t.userName) + textSize(t.appUrl) + textSize(t.serviceUrl) +
+           textSize(t.iconFile) + 2 * KeyFieldSize + NumbersSize + textSize(t.ocraSuite);
+}
+
+void writeText(FixedWriter& w, std::u16string_view text) {
     w.putU32(static_cast<std::uint32_t>(text.size()));
     w.putUtf16(text);
 }
 
-void writeRecord(ByteWriter& w, const COtpToken& t) {
+void writeRecord(FixedWriter& w, const COtpToken& t) {
     writeText(w, t.label);
     writeText(w, t.application);
     writeText(w, t.appId);
@@ -72,6 +86,41 @@ void writeRecord(ByteWriter& w, const COtpToken& t) {
     writeText(w, t.ocraSuite);
 }
 
+// Object ids of the records in a list: the first occurrence of a record gets the next id, a
+// later one repeats it. An open-addressing table, as lists are long and repeats rare.
+class RecordIds {
+public:
+    explicit RecordIds(std::size_t count) {
+        std::size_t capacity = 16;
+        while (capacity < 2 * count)
+            capacity *= 2;
+        slots_.resize(capacity);
+    }
+
+    // The record's id, and whether this is its first occurrence.
+    std::pair<std::uint32_t, bool> idOf(const COtpToken* record) {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t at = (reinterpret_cast<std::uintptr_t>(record) >> 4) * 0x9E3779B97F4A7C15ull >> 20 & mask;
+        for (;; at = (at + 1) & mask) {
+            Slot& slot = slots_[at];
+            if (slot.record == record)
+                return {slot.id, false};
+            if (slot.record == nullptr) {
+                slot = {record, next_};
+                return {next_++, true};
+            }
+        }
+    }
+
+private:
+    struct Slot {
+        const COtpToken* record = nullptr;
+        std::uint32_t id = 0;
+    };
+    std::vector<Slot> slots_;
+    std::uint32_t next_ = 0;
+};
+
 class Reader {
 public:
     explicit Reader(std::span<const std::uint8_t> bytes) : in_(bytes) {}
@@ -82,7 +131,6 @@ private:
     bool readPreamble();
     bool readText(std::u16string& text);
     bool readKey(COtpToken::KeyBuffer& key);
-    bool readBool(bool& value);
     bool readRecord(COtpToken& token, std::uint32_t classVersion);
     bool readElement(std::shared_ptr<COtpToken>& element, bool first);
 
@@ -145,27 +193,40 @@ bool Reader::readKey(COtpToken::KeyBuffer& key) {
     return true;
 }
 
-bool Reader::readBool(bool& value) {
-    std::uint8_t byte = 0;
-    if (!in_.readU8(byte))
-        return false;
-    value = byte != 0;
-    return true;
-}
-
 bool Reader::readRecord(COtpToken& t, std::uint32_t classVersion) {
-    std::int32_t kind = 0;
-    bool ok = readText(t.label) && readText(t.application) && readText(t.appId) && readText(t.serial) &&
-              readText(t.tokenName) && readText(t.userName) && readText(t.appUrl) && readText(t.serviceUrl) &&
-              readText(t.iconFile) && readKey(t.secondaryKey) && readKey(t.primaryKey) &&
-              in_.readS32(t.secondaryKeyLength) && in_.readS32(t.primaryKeyLength) &&
-              in_.readS64(t.expiryDate) && in_.readS32(t.digits) && in_.readS32(t.provisioned) &&
-              in_.readS32(kind) && in_.readS32(t.syncCount) && in_.readS32(t.interval) &&
-              in_.readS64(t.counter) && in_.readS32(t.goDelay) && readBool(t.checksum) &&
-              readBool(t.dualDisplay) && readBool(t.spareFlag);
-    if (!ok)
+    if (!(readText(t.label) && readText(t.application) && readText(t.appId) && readText(t.serial) &&
+          readText(t.tokenName) && readText(t.userName) && readText(t.appUrl) && readText(t.serviceUrl) &&
+          readText(t.iconFile) && readKey(t.secondaryKey) && readKey(t.primaryKey)))
         return false;
-    t.kind = static_cast<TokenKind>(kind);
+
+    std::span<const std::uint8_t> fixed;
+    if (!in_.take(NumbersSize, fixed))
+        return false;
+    const std::uint8_t* p = fixed.data();
+    auto s32 = [&p] {
+        const auto value = static_cast<std::int32_t>(loadLittle<std::uint32_t>(p));
+        p += 4;
+        return value;
+    };
+    auto s64 = [&p] {
+        const auto value = static_cast<std::int64_t>(loadLittle<std::uint64_t>(p));
+        p += 8;
+        return value;
+    };
+    t.secondaryKeyLength = s32();
+    t.primaryKeyLength = s32();
+    t.expiryDate = s64();
+    t.digits = s32();
+    t.provisioned = s32();
+    t.kind = static_cast<TokenKind>(s32());
+    t.syncCount = s32();
+    t.interval = s32();
+    t.counter = s64();
+    t.goDelay = s32();
+    // Any non-zero flag byte reads as set.
+    t.checksum = p[0] != 0;
+    t.dualDisplay = p[1] != 0;
+    t.spareFlag = p[2] != 0;
     return classVersion < 1 || readText(t.ocraSuite);
 }
 
@@ -262,9 +323,37 @@ std::optional<TokenArchiveContents> Reader::read(std::u16string_view marker) {
 
 } // namespace
 
-void writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marker, std::int32_t defaultIndex,
+bool writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marker, std::int32_t defaultIndex,
                        const std::vector<std::shared_ptr<COtpToken>>& tokens) {
-    ByteWriter w(out);
+    // First pass: each element's object id (NullId for a null reference, or with the top bit
+    // set for a reference to a record already written) and the exact size of the archive.
+    constexpr std::uint32_t NullId = 0xFFFFFFFF;
+    constexpr std::uint32_t Repeat = 0x80000000;
+    std::vector<std::uint32_t> ids(tokens.size());
+    RecordIds records(tokens.size());
+    std::size_t size = 4 + Signature.size() + 2 + 4 + 4 + textSize(marker) + 4 + 1 + 4 + 4 + 4;
+    bool tokenClassSeen = false;
+    for (std::size_t n = 0; n < tokens.size(); ++n) {
+        if (n == 0)
+            size += 1 + 4;
+        const COtpToken* token = tokens[n].get();
+        if (token == nullptr) {
+            ids[n] = NullId;
+            size += 2;
+            continue;
+        }
+        size += 2 + 4;
+        if (!tokenClassSeen) {
+            size += 1 + 4;
+            tokenClassSeen = true;
+        }
+        const auto [id, isNew] = records.idOf(token);
+        ids[n] = isNew ? id : id | Repeat;
+        if (isNew)
+            size += recordSize(*token);
+    }
+
+    FixedWriter w(ByteWriter(out).extend(size));
     w.putU32(static_cast<std::uint32_t>(Signature.size()));
     w.putBytes({reinterpret_cast<const std::uint8_t*>(Signature.data()), Signature.size()});
     w.putU16(TokenArchiveLibraryVersion);
@@ -283,30 +372,29 @@ void writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marke
     w.putU32(static_cast<std::uint32_t>(tokens.size()));
     w.putU32(SharedReferenceClassVersion);
 
-    std::unordered_map<const COtpToken*, std::uint32_t> written;
-    bool tokenClassWritten = false;
+    tokenClassSeen = false;
     for (std::size_t n = 0; n < tokens.size(); ++n) {
         if (n == 0) {
             w.putU8(0);
             w.putU32(SharedReferenceClassVersion);
         }
-        const COtpToken* token = tokens[n].get();
-        if (token == nullptr) {
+        if (ids[n] == NullId) {
             w.putU16(NullClassId);
             continue;
         }
         w.putU16(TokenClassId);
-        if (!tokenClassWritten) {
+        if (!tokenClassSeen) {
             w.putU8(1);
             w.putU32(TokenClassVersion);
-            tokenClassWritten = true;
+            tokenClassSeen = true;
         }
-        const auto id = static_cast<std::uint32_t>(written.size());
-        auto [at, isNew] = written.try_emplace(token, id);
-        w.putU32(at->second);
-        if (isNew)
-            writeRecord(w, *token);
+        w.putU32(ids[n] & ~Repeat);
+        if ((ids[n] & Repeat) == 0)
+            writeRecord(w, *tokens[n]);
     }
+    // The size counted above and the bytes written must agree; a mismatch is a bug, never a
+    // half-written archive.
+    return !w.overrun() && w.full();
 }
 
 std::optional<TokenArchiveContents> readTokenArchive(std::span<const std::uint8_t> bytes,

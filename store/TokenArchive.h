@@ -24,7 +24,8 @@ constexpr std::uint16_t TokenArchiveLibraryVersion = 14;
 
 // Appends the archive (library version 14, token class version 1) to `out`. A record that the
 // list holds more than once is written once and referred to by its object id afterwards.
-void writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marker, std::int32_t defaultIndex,
+// False only if the bytes written differ from the size counted beforehand (a bug, not input).
+bool writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marker, std::int32_t defaultIndex,
                        const std::vector<std::shared_ptr<COtpToken>>& tokens);
 
 // Reads an archive of any library version up to 14. Returns nothing on the first fault: wrong

@@ -10,13 +10,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!contents)
         return 0;
     std::vector<std::uint8_t> written;
-    writeTokenArchive(written, DatabaseMarker, contents->defaultIndex, contents->tokens);
+    if (!writeTokenArchive(written, DatabaseMarker, contents->defaultIndex, contents->tokens))
+        std::abort();
     auto again = readTokenArchive(written, DatabaseMarker);
     if (!again || again->tokens.size() != contents->tokens.size())
         std::abort();
     std::vector<std::uint8_t> rewritten;
-    writeTokenArchive(rewritten, DatabaseMarker, again->defaultIndex, again->tokens);
-    if (rewritten != written)
+    if (!writeTokenArchive(rewritten, DatabaseMarker, again->defaultIndex, again->tokens) ||
+        rewritten != written)
         std::abort();
     return 0;
 }

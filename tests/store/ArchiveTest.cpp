@@ -13,7 +13,7 @@ constexpr std::u16string_view Marker = u"VALDORIXDATABASEFLAG4";
 
 Bytes write(std::int32_t defaultIndex, const std::vector<std::shared_ptr<COtpToken>>& tokens) {
     Bytes out;
-    writeTokenArchive(out, Marker, defaultIndex, tokens);
+    EXPECT_TRUE(writeTokenArchive(out, Marker, defaultIndex, tokens));
     return out;
 }
 

@@ -1,0 +1,394 @@
+// Token store: whole load and save, the archive alone beside Boost.Serialization writing and
+// reading the same records, and CSV splitting beside Boost.Regex running the two patterns.
+#include "platform/Folders.h"
+#include "store/CsvSplit.h"
+#include "store/FileBytes.h"
+#include "store/FileTokenDB.h"
+#include "store/TokenArchive.h"
+#include "store/ValdorixTokenDB.h"
+
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <boost/archive/binary_iarchive.hpp>
+#include <boost/archive/binary_oarchive.hpp>
+#include <boost/regex.hpp>
+#include <boost/serialization/array.hpp>
+#include <boost/serialization/shared_ptr.hpp>
+#include <boost/serialization/split_free.hpp>
+#include <boost/serialization/vector.hpp>
+#include <boost/serialization/version.hpp>
+#include <cstdlib>
+#include <filesystem>
+#include <streambuf>
+#include <string>
+
+namespace boost::serialization {
+
+// The same fields in the same order; texts as a count and their UTF-16 code units.
+template <class Archive>
+void saveText(Archive& ar, const std::u16string& text) {
+    const auto count = static_cast<std::uint32_t>(text.size());
+    ar << count;
+    ar << make_array(reinterpret_cast<const std::uint16_t*>(text.data()), text.size());
+}
+
+template <class Archive>
+void loadText(Archive& ar, std::u16string& text) {
+    std::uint32_t count = 0;
+    ar >> count;
+    text.resize(count);
+    ar >> make_array(reinterpret_cast<std::uint16_t*>(text.data()), text.size());
+}
+
+template <class Archive>
+void save(Archive& ar, const COtpToken& t, unsigned) {
+    for (const std::u16string* text : {&t.label, &t.application, &t.appId, &t.serial, &t.tokenName,
+                                       &t.userName, &t.appUrl, &t.serviceUrl, &t.iconFile})
+        saveText(ar, *text);
+    ar << t.secondaryKey << t.primaryKey << t.secondaryKeyLength << t.primaryKeyLength << t.expiryDate;
+    const auto kind = static_cast<std::int32_t>(t.kind);
+    ar << t.digits << t.provisioned << kind << t.syncCount << t.interval << t.counter << t.goDelay;
+    ar << t.checksum << t.dualDisplay << t.spareFlag;
+    saveText(ar, t.ocraSuite);
+}
+
+template <class Archive>
+void load(Archive& ar, COtpToken& t, unsigned version) {
+    for (std::u16string* text : {&t.label, &t.application, &t.appId, &t.serial, &t.tokenName, &t.userName,
+                                 &t.appUrl, &t.serviceUrl, &t.iconFile})
+        loadText(ar, *text);
+    ar >> t.secondaryKey >> t.primaryKey >> t.secondaryKeyLength >> t.primaryKeyLength >> t.expiryDate;
+    std::int32_t kind = 0;
+    ar >> t.digits >> t.provisioned >> kind >> t.syncCount >> t.interval >> t.counter >> t.goDelay;
+    t.kind = static_cast<TokenKind>(kind);
+    ar >> t.checksum >> t.dualDisplay >> t.spareFlag;
+    if (version >= 1)
+        loadText(ar, t.ocraSuite);
+}
+
+} // namespace boost::serialization
+
+BOOST_SERIALIZATION_SPLIT_FREE(COtpToken)
+BOOST_CLASS_VERSION(COtpToken, 1)
+
+namespace {
+
+using TokenList = std::vector<std::shared_ptr<COtpToken>>;
+
+// A growable in-memory stream buffer, so neither side pays for a string stream's copies.
+class MemoryBuffer : public std::streambuf {
+public:
+    std::vector<char> bytes;
+
+    void rewindForReading() { setg(bytes.data(), bytes.data(), bytes.data() + bytes.size()); }
+
+protected:
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        bytes.insert(bytes.end(), s, s + n);
+        return n;
+    }
+    int_type overflow(int_type c) override {
+        if (c != traits_type::eof())
+            bytes.push_back(static_cast<char>(c));
+        return c;
+    }
+};
+
+TokenList makeTokens(std::size_t count) {
+    TokenList tokens;
+    tokens.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        auto t = std::make_shared<COtpToken>();
+        const std::u16string n = [&] {
+            const std::string s = std::to_string(100000 + i);
+            return std::u16string(s.begin(), s.end());
+        }();
+        t->label = u"Bank:" + n;
+        t->application = u"Bank";
+        t->appId = u"bank.example";
+        t->serial = n;
+        t->tokenName = u"Web";
+        t->userName = u"alice";
+        t->serviceUrl = u"https://otp.example/xmlrpc";
+        for (std::size_t k = 0; k < 20; ++k)
+            t->primaryKey[k] = t->secondaryKey[k] = static_cast<std::uint8_t>(i * 31 + k);
+        t->primaryKeyLength = t->secondaryKeyLength = 20;
+        t->counter = static_cast<std::int64_t>(i);
+        t->ocraSuite = u"OCRA-1:HOTP-SHA1-6:C-QN08";
+        tokens.push_back(std::move(t));
+    }
+    return tokens;
+}
+
+// A product database in a private data folder, unlocked with a PIN.
+class BenchDatabase {
+public:
+    explicit BenchDatabase(std::size_t count) {
+        char pattern[] = "/tmp/valdorix-bench-XXXXXX";
+        root_ = ::mkdtemp(pattern);
+        ::setenv("XDG_DATA_HOME", root_.c_str(), 1);
+        platform::setMachineIdForTesting("bench-machine");
+        db.tokens = makeTokens(count);
+        db.markUnlocked();
+        db.changePin(u"", u"1234");
+    }
+    ~BenchDatabase() { std::filesystem::remove_all(root_); }
+
+    CValdorixTokenDB db;
+
+private:
+    std::string root_;
+};
+
+void BM_Save(benchmark::State& state) {
+    BenchDatabase bench(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        if (!bench.db.save())
+            state.SkipWithError("save failed");
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_Save)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The disk's part of a save: the same number of bytes written, flushed and renamed the same way,
+// without building or enciphering an archive.
+void BM_AtomicWriteOnly(benchmark::State& state) {
+    BenchDatabase bench(static_cast<std::size_t>(state.range(0)));
+    const std::string path = bench.db.databasePath("");
+    const std::size_t size = std::filesystem::file_size(path);
+    const std::vector<std::uint8_t> bytes(size, 0x5A);
+    for (auto _ : state) {
+        if (!writeFileAtomically(path, bytes))
+            state.SkipWithError("write failed");
+    }
+    state.counters["bytes"] = static_cast<double>(size);
+}
+BENCHMARK(BM_AtomicWriteOnly)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Load(benchmark::State& state) {
+    BenchDatabase bench(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        if (!bench.db.load())
+            state.SkipWithError("load failed");
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_Load)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ArchiveWrite(benchmark::State& state) {
+    const TokenList tokens = makeTokens(static_cast<std::size_t>(state.range(0)));
+    std::vector<std::uint8_t> out;
+    for (auto _ : state) {
+        out.clear();
+        if (!writeTokenArchive(out, DatabaseMarker, 0, tokens))
+            state.SkipWithError("write failed");
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.counters["bytes"] = static_cast<double>(out.size());
+}
+BENCHMARK(BM_ArchiveWrite)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+void BM_ArchiveRead(benchmark::State& state) {
+    std::vector<std::uint8_t> bytes;
+    writeTokenArchive(bytes, DatabaseMarker, 0, makeTokens(static_cast<std::size_t>(state.range(0))));
+    for (auto _ : state) {
+        auto contents = readTokenArchive(bytes, DatabaseMarker);
+        if (!contents || contents->tokens.size() != static_cast<std::size_t>(state.range(0)))
+            state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(contents);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_ArchiveRead)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// The anchor: Boost.Serialization 1.74 writing and reading the same records.
+void BM_BoostSerializationWrite(benchmark::State& state) {
+    const TokenList tokens = makeTokens(static_cast<std::size_t>(state.range(0)));
+    const std::u16string marker(DatabaseMarker);
+    MemoryBuffer buffer;
+    for (auto _ : state) {
+        buffer.bytes.clear();
+        boost::archive::binary_oarchive archive(buffer);
+        std::int32_t defaultIndex = 0;
+        boost::serialization::saveText(archive, marker);
+        archive << defaultIndex << tokens;
+        benchmark::DoNotOptimize(buffer.bytes.data());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.counters["bytes"] = static_cast<double>(buffer.bytes.size());
+}
+BENCHMARK(BM_BoostSerializationWrite)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+void BM_BoostSerializationRead(benchmark::State& state) {
+    MemoryBuffer buffer;
+    {
+        const TokenList tokens = makeTokens(static_cast<std::size_t>(state.range(0)));
+        boost::archive::binary_oarchive archive(buffer);
+        std::int32_t defaultIndex = 0;
+        boost::serialization::saveText(archive, std::u16string(DatabaseMarker));
+        archive << defaultIndex << tokens;
+    }
+    for (auto _ : state) {
+        buffer.rewindForReading();
+        boost::archive::binary_iarchive archive(buffer);
+        std::u16string marker;
+        std::int32_t defaultIndex = 0;
+        TokenList tokens;
+        boost::serialization::loadText(archive, marker);
+        archive >> defaultIndex >> tokens;
+        if (marker != DatabaseMarker || tokens.size() != static_cast<std::size_t>(state.range(0)))
+            state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(tokens.data());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_BoostSerializationRead)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// 10,000 CSV lines: valid seeds, a quoted name now and then, CR LF breaks.
+std::string csvLines(std::size_t count) {
+    static const char* const Rows[] = {
+        "1001,070000012345678906,Mail",
+        "1002,050000012345678908,\"Bank, Web\"",
+        "1003,030000012345678900,VPN gateway",
+        "serial,seed,name,extra",
+    };
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i)
+        text += std::string(Rows[i % 4]) + "\r\n";
+    return text;
+}
+
+class MemoryTokenDB : public CTokenDB {
+public:
+    bool load() override { return false; }
+    bool save() override { return false; }
+    bool exists() override { return false; }
+    bool setPin(std::u16string_view) override { return true; }
+    bool changePin(std::u16string_view, std::u16string_view) override { return false; }
+};
+
+void BM_ImportCsv(benchmark::State& state) {
+    const std::string text = csvLines(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        MemoryTokenDB db;
+        db.tokens.reserve(static_cast<std::size_t>(state.range(0)));
+        if (!db.importCsvData(text))
+            state.SkipWithError("no token");
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_ImportCsv)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+std::u16string utf16(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
+
+void BM_CsvSplit(benchmark::State& state) {
+    const std::u16string text = utf16(csvLines(static_cast<std::size_t>(state.range(0))));
+    std::vector<std::u16string_view> fields;
+    for (auto _ : state) {
+        std::size_t threeFieldLines = 0;
+        for (std::u16string_view line : splitCsvLines(text)) {
+            splitCsvFields(line, fields);
+            threeFieldLines += fields.size() == 3;
+        }
+        benchmark::DoNotOptimize(threeFieldLines);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_CsvSplit)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+const boost::wregex& linePattern() {
+    static const boost::wregex pattern(L"\\r\\n|\\n\\r|\\n|\\r");
+    return pattern;
+}
+const boost::wregex& fieldPattern() {
+    static const boost::wregex pattern(L",(?=(?:[^\"]*\"[^\"]*\")*(?![^\"]*\"))");
+    return pattern;
+}
+
+// The same splitting with the two patterns: token iterators over lines, then over fields.
+void BM_BoostRegexSplit(benchmark::State& state) {
+    const std::string ascii = csvLines(static_cast<std::size_t>(state.range(0)));
+    const std::wstring text(ascii.begin(), ascii.end());
+    for (auto _ : state) {
+        std::size_t threeFieldLines = 0;
+        for (boost::wsregex_token_iterator line(text.begin(), text.end(), linePattern(), -1), end;
+             line != end; ++line) {
+            const std::wstring content = line->str();
+            std::size_t fields = 0;
+            for (boost::wsregex_token_iterator f(content.begin(), content.end(), fieldPattern(), -1);
+                 f != end; ++f)
+                ++fields;
+            threeFieldLines += fields == 3;
+        }
+        benchmark::DoNotOptimize(threeFieldLines);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_BoostRegexSplit)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+// One long line of `length` characters with one comma per 10.49 characters (100,000 commas in
+// 1 MiB); every 16th field is quoted around a comma, which then does not separate.
+std::u16string longLine(std::size_t length) {
+    const std::size_t commas = length * 100000 / (1 << 20);
+    std::u16string line;
+    line.reserve(length);
+    for (std::size_t field = 0, written = 0; written < commas; ++field) {
+        if (field % 16 == 0 && written + 2 <= commas) {
+            line += u"a\"b,c\"de,";
+            written += 2;
+        } else {
+            line += u"abcdefghi,";
+            written += 1;
+        }
+    }
+    line.resize(length, u'x');
+    return line;
+}
+
+void BM_CsvSplitLongLine(benchmark::State& state) {
+    const std::u16string line = longLine(static_cast<std::size_t>(state.range(0)));
+    std::vector<std::u16string_view> fields;
+    for (auto _ : state) {
+        splitCsvFields(line, fields);
+        benchmark::DoNotOptimize(fields.data());
+    }
+    state.counters["fields"] = static_cast<double>(fields.size());
+    state.counters["commas"] = static_cast<double>(std::count(line.begin(), line.end(), u','));
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_CsvSplitLongLine)
+    ->Arg(1 << 16)
+    ->Arg(1 << 18)
+    ->Arg(1 << 20)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+void BM_BoostRegexLongLine(benchmark::State& state) {
+    const std::u16string line16 = longLine(static_cast<std::size_t>(state.range(0)));
+    const std::wstring line(line16.begin(), line16.end());
+    for (auto _ : state) {
+        std::size_t separators = 0;
+        try {
+            for (boost::wsregex_iterator it(line.begin(), line.end(), fieldPattern()), end; it != end; ++it)
+                ++separators;
+        } catch (const std::exception& e) {
+            state.SkipWithError(e.what());
+            break;
+        }
+        benchmark::DoNotOptimize(separators);
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_BoostRegexLongLine)
+    ->Arg(1 << 12)
+    ->Arg(1 << 14)
+    ->Arg(1 << 16)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oNSquared);
+
+} // namespace
+
+BENCHMARK_MAIN();
