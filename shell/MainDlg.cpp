@@ -3,7 +3,6 @@
 #include "controls/IconResource.h"
 #include "resources/Menu.h"
 #include "resources/StringTable.h"
-#include "shell/PageSet.h"
 #include "shell/TokenStore.h"
 
 #include <QAction>
@@ -69,7 +68,7 @@ CMainDlg::~CMainDlg() {
     m_pages.clear();
 }
 
-bool CMainDlg::Create() {
+bool CMainDlg::Create(const PageSetFactory& makePages) {
     if (!m_fixDpi.Init(this, IDD, 96.0))
         return false;
     buildMenu();
@@ -87,7 +86,7 @@ bool CMainDlg::Create() {
     m_filterInstalled = true;
     SetTitle(QString());
 
-    m_pages = createPageSet();
+    m_pages = makePages();
 
     CValdorixTokenDB& store = tokenStore();
     if (store.exists()) {
@@ -430,7 +429,7 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
     if (isKey) {
         // A key event the focus widget ignores travels up to its parents: look at it only once.
         auto* previous = qobject_cast<QWidget*>(m_lastKeyReceiver.data());
-        if (event == m_lastKeyEvent && previous && watched->isWidgetType() &&
+        if (event == m_lastKeyEvent && previous && watched != previous && watched->isWidgetType() &&
             static_cast<QWidget*>(watched)->isAncestorOf(previous))
             return false;
         m_lastKeyEvent = event;

@@ -3,9 +3,11 @@
 #include "shell/DialogBuilder.h"
 #include "shell/FixDPIDialog.h"
 #include "shell/Page.h"
+#include "shell/PageSet.h"
 
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -27,9 +29,11 @@ public:
     CMainDlg();
     ~CMainDlg() override;
 
+    using PageSetFactory = std::function<std::vector<std::shared_ptr<CPage>>()>;
+
     // The WM_INITDIALOG work: layout, centring, icon, event filter, title, the page set and the
-    // first page. False when the window cannot be made.
-    bool Create();
+    // first page. False when the window cannot be made. Tests may hand their own page set.
+    bool Create(const PageSetFactory& makePages = createPageSet);
 
     // CPageNavigator
     void ShowPage(unsigned id, const PageArgs& args) override;

@@ -38,6 +38,11 @@ CNavigationBar::CNavigationBar(QWidget* page) : QWidget(page) {
                                    {IDC_HOME, CDialogResize::MoveX}});
 }
 
+void CNavigationBar::place(const QRect& rect) {
+    setGeometry(rect);
+    m_resize.DlgResize_UpdateLayout(rect.size());
+}
+
 void CNavigationBar::UpdateButtons() {
     if (!m_navigator)
         return;

@@ -36,6 +36,8 @@ public:
     void EnableButton(int which, bool enable);
 
     CPngButton* button(Button which) const;
+    // Places the bar and lays its buttons out for the new width at once.
+    void place(const QRect& rect);
     bool EraseBackground(Surface& dc) override { return DrawParentBackground(dc); }
     void onCommand(int id, int notifyCode) override;
 

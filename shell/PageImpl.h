@@ -142,7 +142,7 @@ private:
             return;
         m_navigationBar = new CNavigationBar(this);
         m_navigationBar->SetNavigator(m_navigator);
-        m_navigationBar->setGeometry(placeholder->geometry());
+        m_navigationBar->place(placeholder->geometry());
         m_navigationBar->show();
     }
 
@@ -170,8 +170,12 @@ private:
         }
 
         // The page takes the size of its picture; the resize map re-places the controls.
-        if (m_background && m_background->IsValid())
+        if (m_background && m_background->IsValid()) {
             resize(m_background->GetWidth(), m_background->GetHeight());
+            // A hidden window gets its resize event only when shown; the bar needs the final
+            // places now.
+            m_resize.DlgResize_UpdateLayout(size());
+        }
     }
 };
 
