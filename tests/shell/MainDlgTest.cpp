@@ -1,5 +1,6 @@
 #include "ShellTestSupport.h"
 #include "controls/PngButton.h"
+#include "engine/TextDigest.h"
 #include "resources/Menu.h"
 #include "shell/AboutPage.h"
 #include "shell/ChangePinPage.h"
@@ -8,6 +9,7 @@
 
 #include <QMenu>
 #include <QTimer>
+#include <cstring>
 #include <thread>
 
 using namespace shelltest;
@@ -290,6 +292,22 @@ TEST_F(MainDlgTest, EditBoxesAreLessTallAndPagesWithoutPlaceholderHaveNoBar) {
     ASSERT_NE(change->navigationBar(), nullptr);
     EXPECT_EQ(change->navigationBar()->geometry(), control(change, IDC_NAVIGATION_BAR)->geometry());
     EXPECT_FALSE(control(change, IDC_NAVIGATION_BAR)->isVisible());
+}
+
+} // namespace
+
+namespace {
+
+TEST(ModuleTest, TextDigestsReadTheStringTable) {
+    ensureApplication();
+    std::uint8_t byId[16] = {};
+    std::uint8_t byText[16] = {};
+    md5OfText(128, byId);
+    md5OfText(std::u16string_view(u"Valdorix"), byText);
+    EXPECT_EQ(std::memcmp(byId, byText, sizeof byId), 0);
+    md5OfText(129, byId); // no such string: the digest of the empty text
+    md5OfText(std::u16string_view(), byText);
+    EXPECT_EQ(std::memcmp(byId, byText, sizeof byId), 0);
 }
 
 } // namespace
