@@ -2,6 +2,7 @@
 
 #include "store/ByteCursor.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -135,7 +136,6 @@ private:
     bool readElement(std::shared_ptr<COtpToken>& element, bool first);
 
     ByteReader in_;
-    unsigned version_ = 0;
     Widths widths_{};
     bool tokenClassSeen_ = false;
     bool tokenTracked_ = false;
@@ -165,7 +165,6 @@ bool Reader::readPreamble() {
         if (next == 0)
             in_.skip(1);
     }
-    version_ = version;
     widths_ = widthsFor(version);
 
     std::uint8_t sizes[4] = {};
