@@ -1,5 +1,6 @@
 #include "StoreTestSupport.h"
 #include "engine/Md5.h"
+#include "platform/CodePage.h"
 
 #include <csignal>
 #include <gtest/gtest.h>
@@ -142,6 +143,16 @@ TEST_F(TokenFileTest, KeyIsTheMd5OfPinAndSaltWithItsFirstFourBytesRepeated) {
     MD5().digest(text.data(), text.size(), expected);
     EXPECT_TRUE(std::equal(expected, expected + 16, db.key.begin()));
     EXPECT_TRUE(std::equal(db.key.begin(), db.key.begin() + 4, db.key.begin() + 16));
+
+    // PIN characters outside the code page all become '?', so such PINs share a key.
+    platform::setCodePageForTesting(1252);
+    db.setPin(u"\u0416\u0436");
+    const auto first = db.key;
+    db.setPin(u"\u4E2D\u6587");
+    EXPECT_EQ(db.key, first);
+    db.setPin(u"??");
+    EXPECT_EQ(db.key, first);
+    platform::setCodePageForTesting(0);
 }
 
 TEST_F(TokenFileTest, SamePinWithTwoSaltsGivesTwoKeysAndTwoFiles) {
@@ -242,6 +253,26 @@ TEST_F(TokenFileTest, ShortOrMissingFilesFailTheLoad) {
     writeFile(databaseFile(), Bytes(150, 7));
     EXPECT_FALSE(db.load());
     EXPECT_EQ(db.header[0], 7);
+}
+
+TEST_F(TokenFileTest, FileTruncatedAtAnyLengthFailsToLoad) {
+    CValdorixTokenDB db;
+    db.tokens = {distinctToken(1)};
+    db.markUnlocked();
+    ASSERT_TRUE(db.changePin(u"", u"1234"));
+    const Bytes file = readFile(databaseFile());
+    // Shrinking in place keeps the file system from flushing a rewritten file at every step.
+    for (std::size_t length = file.size(); length-- > 0;) {
+        fs::resize_file(databaseFile(), length);
+        CValdorixTokenDB other;
+        other.setPin(u"1234");
+        ASSERT_FALSE(other.load()) << "truncated to " << length;
+        EXPECT_FALSE(other.isUnlocked());
+    }
+    writeFile(databaseFile(), file);
+    CValdorixTokenDB other;
+    other.setPin(u"1234");
+    EXPECT_TRUE(other.load());
 }
 
 TEST_F(TokenFileTest, OneEncipheredByteFlippedInATextChangesThatCharacterOnly) {
