@@ -3,8 +3,12 @@
 #include "shell/AboutPage.h"
 #include "shell/ChangePinPage.h"
 #include "shell/ErrorMsgPage.h"
+#include "shell/ImportPage.h"
+#include "shell/InstallPage.h"
 #include "shell/LoginPage.h"
+#include "shell/ManagerPage.h"
 #include "shell/SetPinPage.h"
+#include "shell/TokenPropertyPage.h"
 
 namespace {
 
@@ -22,15 +26,15 @@ using PageFactory = std::shared_ptr<CPage> (*)();
 const PageFactory kPageSet[] = {
     // 130 COtpPage
     // 131 CSignPage
-    // 132 CInstallPage
-    // 234 CImportPage
-    // 133 CManagerPage
+    make<CInstallPage>,         // 132
+    make<CImportPage>,          // 234
+    make<CManagerPage>,         // 133
     // 134 CShowOTPPage
     // 223 CDownloadPage
     // 224 CProgressPage
     // 225 CActivatePage
     // 226 CSynchronisePage
-    // 227 CTokenPropertyPage
+    make<CTokenPropertyPage>,   // 227
     make<CAboutPage>,     // 100
     make<CLoginPage>,     // 228
     make<CChangePinPage>, // 229
