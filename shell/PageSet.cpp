@@ -1,5 +1,10 @@
 #include "shell/PageSet.h"
 
+#include "provisioning/pages/ActivatePage.h"
+#include "provisioning/pages/DownloadPage.h"
+#include "provisioning/pages/ProgressPage.h"
+#include "provisioning/pages/SynchronisePage.h"
+#include "provisioning/pages/TokenPackActivatePage.h"
 #include "shell/AboutPage.h"
 #include "shell/ChangePinPage.h"
 #include "shell/ErrorMsgPage.h"
@@ -30,16 +35,16 @@ const PageFactory kPageSet[] = {
     make<CImportPage>,          // 234
     make<CManagerPage>,         // 133
     // 134 CShowOTPPage
-    // 223 CDownloadPage
-    // 224 CProgressPage
-    // 225 CActivatePage
-    // 226 CSynchronisePage
+    make<CDownloadPage>,        // 223
+    make<CProgressPage>,        // 224
+    make<CActivatePage>,        // 225
+    make<CSynchronisePage>,     // 226
     make<CTokenPropertyPage>,   // 227
     make<CAboutPage>,     // 100
     make<CLoginPage>,     // 228
     make<CChangePinPage>, // 229
     make<CSetPinPage>,    // 230
-    // 231 CTokenPackActivatePage
+    make<CTokenPackActivatePage>, // 231
     make<CErrorMsgPage>, // 232
     // 233 CChallengePage
 };
