@@ -288,10 +288,12 @@ CPage* CMainDlg::findPage(unsigned id) const {
 }
 
 void CMainDlg::ShowPage(unsigned id, const PageArgs& args) {
-    CPage* current = m_history.empty() ? nullptr : findPage(GetCurrentPageId());
+    // The page being left is the one shown last: Back and Forward have already moved the cursor.
+    CPage* current = m_shownPageId == 0 ? nullptr : findPage(m_shownPageId);
     CPage* target = findPage(id);
     if (!target)
         return;
+    m_shownPageId = id;
     if (!m_replaying) {
         if (!m_history.empty())
             m_history.erase(m_history.begin() + m_cursor + 1, m_history.end());

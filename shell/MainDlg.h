@@ -83,6 +83,7 @@ private:
     std::vector<unsigned> m_history;
     int m_cursor = 0;
     bool m_replaying = false;
+    unsigned m_shownPageId = 0; // the page on screen, 0 before the first
     QPointer<QWidget> m_topPage;
     QPointer<QPropertyAnimation> m_slide;
     std::vector<QMenu*> m_menus;
