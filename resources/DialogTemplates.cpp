@@ -76,10 +76,10 @@ constexpr std::array kManager{
     DialogItem{1011, K::ListView, u"",
                WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS |
                    LVS_EDITLABELS | LVS_ALIGNLEFT,
-               10, 9, 147, 63},
-    DialogItem{1014, K::Button, u"&Default", kButton, 163, 9, 50, 14},
-    DialogItem{104, K::Button, u"&Edit", kButton, 163, 27, 50, 14},
-    DialogItem{1015, K::Button, u"&Delete", kButton, 163, 45, 50, 14},
+               10, 9, 152, 63},
+    DialogItem{1014, K::Button, u"&Default", kButton, 167, 9, 46, 14},
+    DialogItem{104, K::Button, u"&Edit", kButton, 167, 27, 46, 14},
+    DialogItem{1015, K::Button, u"&Delete", kButton, 167, 45, 46, 14},
     DialogItem{1017, K::Static, u"", kHidden, 10, 78, 203, 15},
 };
 
@@ -101,12 +101,12 @@ constexpr std::array kNavigationBar{
 
 // 223: download from the server.
 constexpr std::array kDownload{
-    DialogItem{IDC_STATIC, K::Static, u"Service URL:", kLabel, 10, 14, 44, 8},
-    DialogItem{1019, K::Edit, u"", kEdit, 56, 12, 75, 14},
-    DialogItem{IDC_STATIC, K::Static, u"User Name:", kLabel, 10, 32, 44, 8},
-    DialogItem{1039, K::Edit, u"", kEdit, 56, 30, 75, 14},
-    DialogItem{IDC_STATIC, K::Static, u"Password:", kLabel, 10, 50, 44, 8},
-    DialogItem{1038, K::Edit, u"", kPassword, 56, 48, 75, 14},
+    DialogItem{IDC_STATIC, K::Static, u"Service URL:", kLabel, 10, 14, 46, 8},
+    DialogItem{1019, K::Edit, u"", kEdit, 58, 12, 73, 14},
+    DialogItem{IDC_STATIC, K::Static, u"User Name:", kLabel, 10, 32, 46, 8},
+    DialogItem{1039, K::Edit, u"", kEdit, 58, 30, 73, 14},
+    DialogItem{IDC_STATIC, K::Static, u"Password:", kLabel, 10, 50, 46, 8},
+    DialogItem{1038, K::Edit, u"", kPassword, 58, 48, 73, 14},
     DialogItem{1021, K::Button, u"&Download", kDefAction, 141, 24, kRoundCx, kRoundCy},
     DialogItem{1017, K::Static, u"", kHidden, 10, 98, 165, 15},
 };

@@ -141,7 +141,12 @@ TEST_F(PinPagesTest, GoWritesTheEmptyDatabaseAndUnlocks) {
 }
 
 TEST_F(PinPagesTest, WithoutTheOtpPageTheSetPinPageStays) {
-    openMainWindow();
+    m_window = std::make_unique<CMainDlg>();
+    m_window->Create([] {
+        auto pages = createPageSet();
+        std::erase_if(pages, [](const auto& page) { return page->GetID() == pageid::Otp; });
+        return pages;
+    });
     auto* page = currentPage<CSetPinPage>();
     type(edit(page, CSetPinPage::IDC_NEW_PIN), QStringLiteral("1234"));
     type(edit(page, CSetPinPage::IDC_CONFIRM_PIN), QStringLiteral("1234"));
