@@ -8,8 +8,6 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <deque>
-#include <mutex>
 #include <utility>
 
 using namespace resources::ids;
@@ -27,46 +25,10 @@ QString fromUtf16(const std::u16string& text) {
 
 } // namespace
 
-// What a worker hands back: its outcome, the command it ran for, and whether the page was left
-// while it ran.
-struct CProgressPage::Delivery {
-    std::uint64_t command = 0;
-    Outcome outcome;
-    bool aborted = false;
-};
-
-// The one place where workers and the UI thread meet. A worker puts its delivery here under the
-// lock and wakes the page with a queued call; the page takes the deliveries on the UI thread.
-// Posting never waits for the UI thread, so the page may join its workers while holding none of
-// their results. Once the page detaches, deliveries wait here until the page collects them.
-class CProgressPage::Mailbox {
-public:
-    explicit Mailbox(CProgressPage* page) : m_page(page) {}
-
-    void deliver(Delivery delivery) {
-        std::lock_guard lock(m_mutex);
-        m_deliveries.push_back(std::move(delivery));
-        if (m_page)
-            QMetaObject::invokeMethod(m_page, &CProgressPage::takeOutcomes, Qt::QueuedConnection);
-    }
-
-    std::deque<Delivery> take() {
-        std::lock_guard lock(m_mutex);
-        return std::exchange(m_deliveries, {});
-    }
-
-    void detach() {
-        std::lock_guard lock(m_mutex);
-        m_page = nullptr;
-    }
-
-private:
-    std::mutex m_mutex;
-    CProgressPage* m_page;
-    std::deque<Delivery> m_deliveries;
-};
-
-CProgressPage::CProgressPage() : m_mailbox(std::make_shared<Mailbox>(this)) {}
+CProgressPage::CProgressPage()
+    : m_mailbox(std::make_shared<Mailbox<Delivery>>(
+          // Only posts: a worker never waits for the UI thread.
+          [this] { QMetaObject::invokeMethod(this, &CProgressPage::takeOutcomes, Qt::QueuedConnection); })) {}
 
 CProgressPage::~CProgressPage() {
     // No worker may queue a call to a page that is going.

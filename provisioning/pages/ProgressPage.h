@@ -1,6 +1,8 @@
 #pragma once
 
 #include "controls/ClipPlayer.h"
+#include "provisioning/ServerOperations.h"
+#include "provisioning/pages/Mailbox.h"
 #include "provisioning/pages/WorkerGroup.h"
 #include "shell/PageImpl.h"
 
@@ -56,8 +58,13 @@ private:
     friend class CDialogPageImpl<CProgressPage>;
 
     enum class Operation { Download, Activate, Synchronise };
-    struct Delivery;
-    class Mailbox;
+    // What a worker hands back: its outcome, the command it ran for, and whether the page was
+    // left while it ran.
+    struct Delivery {
+        std::uint64_t command = 0;
+        Outcome outcome;
+        bool aborted = false;
+    };
 
     void OnInitDialog();
     void beginCommand(int captionId);
@@ -66,7 +73,7 @@ private:
     void takeOutcomes();
     static void keepDownloadedToken(const Delivery& delivery);
 
-    std::shared_ptr<Mailbox> m_mailbox;
+    std::shared_ptr<Mailbox<Delivery>> m_mailbox;
     QPointer<CClipPlayer> m_animation;
     QPointer<QLabel> m_error;
     QPointer<QLabel> m_information;

@@ -1,6 +1,5 @@
 // Leaving the progress page while calls wait for the server: the abort, workers of earlier
-// commands still alive, and the page's destruction with workers running. Runs under
-// ThreadSanitizer.
+// commands still alive, and the page's destruction with workers running.
 #include "PagesTestSupport.h"
 
 #include <chrono>

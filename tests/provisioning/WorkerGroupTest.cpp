@@ -1,7 +1,10 @@
-// The progress page's worker group without any window: stop requests reach running bodies
-// through their stop callbacks, ended workers are joined as new ones start, and the group joins
-// everything when it goes. Runs under ThreadSanitizer.
+// The progress page's worker group and mailbox without any window: stop requests reach running
+// bodies through their stop callbacks, ended workers are joined as new ones start, the group joins
+// everything when it goes, and results cross to the receiving thread intact. Runs under
+// ThreadSanitizer (the page itself is tested with Qt, which ThreadSanitizer cannot see into).
 #include "provisioning/pages/WorkerGroup.h"
+
+#include "provisioning/pages/Mailbox.h"
 
 #include <atomic>
 #include <chrono>
@@ -167,6 +170,103 @@ TEST(WorkerGroupTest, AnExceptionInABodyEndsOnlyThatWorker) {
     ASSERT_TRUE(group.start([&](std::stop_token) { ran = true; }));
     group.joinAll();
     EXPECT_TRUE(ran);
+}
+
+} // namespace
+
+namespace {
+
+// The receiving side of a mailbox as the UI thread runs it: rings arrive as queued wake-ups.
+class Receiver {
+public:
+    void ring() {
+        std::lock_guard lock(m_mutex);
+        ++m_rings;
+        m_changed.notify_all();
+    }
+    // Waits for a ring; false when none came in a generous while.
+    bool waitForRing() {
+        std::unique_lock lock(m_mutex);
+        const bool rung = m_changed.wait_for(lock, 30s, [&] { return m_rings > 0; });
+        m_rings = 0;
+        return rung;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_rings = 0;
+};
+
+TEST(MailboxTest, EveryDeliveryArrivesOnceWithItsData) {
+    Receiver receiver;
+    Mailbox<std::unique_ptr<std::vector<int>>> mailbox([&] { receiver.ring(); });
+    WorkerGroup group;
+    constexpr int workers = 8;
+    for (int w = 0; w < workers; ++w) {
+        ASSERT_TRUE(group.start([&mailbox, w](std::stop_token) {
+            // Built on the worker, read on the receiver: the lock carries it across.
+            auto data = std::make_unique<std::vector<int>>(100, w);
+            mailbox.deliver(std::move(data));
+        }));
+    }
+    std::vector<int> seen(workers, 0);
+    int taken = 0;
+    while (taken < workers) {
+        ASSERT_TRUE(receiver.waitForRing());
+        for (auto& data : mailbox.take()) {
+            ASSERT_EQ(data->size(), 100u);
+            ++seen[std::size_t(data->front())];
+            ++taken;
+        }
+    }
+    group.joinAll();
+    EXPECT_EQ(seen, std::vector<int>(workers, 1));
+    EXPECT_TRUE(mailbox.take().empty());
+}
+
+TEST(MailboxTest, TheOwnerDetachesStopsAndJoinsWhileCallsAreBlocked) {
+    // The progress page's destructor: no ring after detach, closed calls end, the join returns,
+    // and what the workers delivered meanwhile is still there to be kept.
+    std::atomic<int> rings = 0;
+    Mailbox<int> mailbox([&] { ++rings; });
+    std::vector<std::unique_ptr<BlockedCall>> calls;
+    {
+        WorkerGroup group;
+        for (int i = 0; i < 4; ++i) {
+            calls.push_back(std::make_unique<BlockedCall>());
+            BlockedCall* call = calls.back().get();
+            ASSERT_TRUE(group.start([call, &mailbox, i](std::stop_token stop) {
+                std::stop_callback onStop(stop, [call] { call->close(); });
+                call->wait();
+                mailbox.deliver(stop.stop_requested() ? -i : i);
+            }));
+        }
+        for (auto& call : calls)
+            call->waitUntilWaiting();
+        mailbox.detach();
+        group.requestStop();
+        group.joinAll();
+    }
+    EXPECT_EQ(rings, 0);
+    const auto left = mailbox.take();
+    EXPECT_EQ(left.size(), 4u);
+    for (int value : left)
+        EXPECT_LE(value, 0) << "every call ended by the stop request";
+}
+
+TEST(MailboxTest, DeliveriesRacingWithDetachEitherRingOrWait) {
+    std::atomic<int> rings = 0;
+    Mailbox<int> mailbox([&] { ++rings; });
+    WorkerGroup group;
+    for (int i = 0; i < 50; ++i)
+        ASSERT_TRUE(group.start([&mailbox, i](std::stop_token) { mailbox.deliver(i); }));
+    mailbox.detach();
+    const int ringsAtDetach = rings;
+    group.joinAll();
+    // No ring once detach has returned; nothing is lost either way.
+    EXPECT_EQ(rings, ringsAtDetach);
+    EXPECT_EQ(mailbox.take().size(), 50u);
 }
 
 } // namespace
