@@ -384,7 +384,7 @@ void CMainDlg::slideIn(QWidget* page) {
     slide->setDuration(SlideMilliseconds);
     slide->setStartValue(QPoint(-page->width(), 0));
     slide->setEndValue(QPoint(0, 0));
-    connect(slide, &QPropertyAnimation::finished, this, [this, old, page = QPointer<QWidget>(page)] {
+    connect(slide, &QPropertyAnimation::finished, this, [old, page = QPointer<QWidget>(page)] {
         if (page)
             page->move(0, 0);
         if (old && old != page)
