@@ -1,5 +1,9 @@
 #include "shell/PageSet.h"
 
+#include "otp/ChallengePage.h"
+#include "otp/OtpPage.h"
+#include "otp/ShowOTPPage.h"
+#include "otp/SignPage.h"
 #include "provisioning/pages/ActivatePage.h"
 #include "provisioning/pages/DownloadPage.h"
 #include "provisioning/pages/ProgressPage.h"
@@ -29,12 +33,12 @@ using PageFactory = std::shared_ptr<CPage> (*)();
 //     make<COtpPage>,             // 130
 // A page id that is not listed here is not a page: navigation to it does nothing.
 const PageFactory kPageSet[] = {
-    // 130 COtpPage
-    // 131 CSignPage
+    make<COtpPage>,             // 130
+    make<CSignPage>,            // 131
     make<CInstallPage>,         // 132
     make<CImportPage>,          // 234
     make<CManagerPage>,         // 133
-    // 134 CShowOTPPage
+    make<CShowOTPPage>,         // 134
     make<CDownloadPage>,        // 223
     make<CProgressPage>,        // 224
     make<CActivatePage>,        // 225
@@ -46,7 +50,7 @@ const PageFactory kPageSet[] = {
     make<CSetPinPage>,    // 230
     make<CTokenPackActivatePage>, // 231
     make<CErrorMsgPage>, // 232
-    // 233 CChallengePage
+    make<CChallengePage>,       // 233
 };
 
 } // namespace
