@@ -1,6 +1,7 @@
 #include "shell/OpenFileDialog.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace {
 
@@ -12,6 +13,17 @@ QList<COpenFileDialog::Record> g_answered;
 // would otherwise hide every file without an extension).
 QString qtFilter(const COpenFileDialog::Filter& filter) {
     return filter.text + QStringLiteral(" (") + filter.pattern + QLatin1Char(')');
+}
+
+// The default extension is added only to a name without one that does not exist as it stands.
+// (Qt's own default suffix is added to every such name, so a file without an extension could not
+// be opened at all.)
+QString withDefaultSuffix(const QString& path, const QString& suffix) {
+    const QFileInfo info(path);
+    if (suffix.isEmpty() || info.exists() || info.fileName().contains(QLatin1Char('.')))
+        return path;
+    const QString withSuffix = path + QLatin1Char('.') + suffix;
+    return QFileInfo::exists(withSuffix) ? withSuffix : path;
 }
 
 } // namespace
@@ -27,16 +39,17 @@ QString COpenFileDialog::getOpenFileName(QWidget* owner, const QList<Filter>& fi
 
     QFileDialog dialog(owner);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    // A typed name comes back as typed, as from the system's open dialog; the import reports a
+    // file it cannot read.
+    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setDefaultSuffix(defaultSuffix);
     QStringList nameFilters;
     for (const Filter& filter : filters)
         nameFilters.append(qtFilter(filter));
     dialog.setNameFilters(nameFilters);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
-    return dialog.selectedFiles().front();
+    return withDefaultSuffix(dialog.selectedFiles().front(), defaultSuffix);
 }
 
 void COpenFileDialog::setNextFileName(std::optional<QString> path) {

@@ -6,6 +6,11 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+// Readable failures for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace tokentest {
 
 using namespace shelltest;
@@ -61,15 +66,18 @@ inline std::shared_ptr<COtpToken> makeToken(std::u16string label, std::u16string
     return token;
 }
 
-// The main window with an open store whose file holds `tokens` (PIN "1234").
 class TokenPagesFixture : public ShellFixture {
 protected:
     static constexpr std::u16string_view Pin = u"1234";
 
+    // The main window with an open store whose file holds `tokens` (PIN "1234"). Called again,
+    // it keeps the window and starts over with the new tokens.
     CMainDlg& openWithTokens(std::vector<std::shared_ptr<COtpToken>> tokens, int defaultIndex = 0) {
-        CMainDlg& window = openMainWindow();
-        store().markUnlocked();
-        store().changePin(u"", Pin);
+        CMainDlg& window = m_window ? *m_window : openMainWindow();
+        if (!store().isUnlocked()) {
+            store().markUnlocked();
+            store().changePin(u"", Pin);
+        }
         store().tokens = std::move(tokens);
         store().setDefaultIndex(defaultIndex);
         store().save();
