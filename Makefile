@@ -1,5 +1,5 @@
 # The commands a new user types. Each one installs what is missing first.
-.PHONY: deps configure build test run bench sanitize fuzz-smoke format clean
+.PHONY: deps configure build test run bench package sanitize fuzz-smoke format clean
 
 CMAKE_ARGS ?=
 
@@ -21,6 +21,9 @@ run: build
 bench: configure
 	cmake --build --preset default --target bench
 	./scripts/bench.sh
+
+package: build
+	cmake --build --preset default --target package
 
 sanitize: deps
 	cmake --preset sanitize $(CMAKE_ARGS)
