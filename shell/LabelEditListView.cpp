@@ -17,6 +17,10 @@ public:
             return nullptr;
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
         m_list->m_editor = qobject_cast<QLineEdit*>(editor);
+        // A thin line around the box, as a list view's label edit has.
+        if (m_list->m_editor)
+            m_list->m_editor->setStyleSheet(
+                QStringLiteral("QLineEdit { border: 1px solid palette(shadow); }"));
         return editor;
     }
 

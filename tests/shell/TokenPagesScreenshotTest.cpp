@@ -62,6 +62,11 @@ TEST_F(TokenPagesScreenshotTest, TheFourTokenPages) {
     ASSERT_NE(manager, nullptr);
     manager->list()->topLevelItem(2)->setSelected(true);
     capture(pageid::Manager, QStringLiteral("tokens_133_manager"));
+    // Renaming in place.
+    ASSERT_TRUE(manager->list()->editLabel(0));
+    manager->list()->labelEditor()->selectAll();
+    capture(pageid::Manager, QStringLiteral("tokens_133_manager_renaming"));
+    manager->list()->cancelLabelEdit();
 
     ASSERT_NE(show<CTokenPropertyPage>(pageid::TokenProperty), nullptr);
     capture(pageid::TokenProperty, QStringLiteral("tokens_227_properties"));
