@@ -99,6 +99,14 @@ void CLabelEditListView::cancelLabelEdit() {
         closeEditor(m_editor, QAbstractItemDelegate::RevertModelCache);
 }
 
+void CLabelEditListView::commitLabelEdit() {
+    if (!m_editor)
+        return;
+    QWidget* editor = m_editor;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+}
+
 void CLabelEditListView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
     if (editor == m_editor)
         m_editor = nullptr;

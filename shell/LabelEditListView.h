@@ -35,6 +35,8 @@ public:
     bool isEditingLabel() const { return m_editor != nullptr; }
     // Ends the edit in progress as Esc does: the text and the token stay as they were.
     void cancelLabelEdit();
+    // Ends the edit in progress as Enter does: the owner's handler gets the text.
+    void commitLabelEdit();
 
 protected:
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;

@@ -90,6 +90,8 @@ void CManagerPage::OnShow(const PageArgs&) {
 }
 
 void CManagerPage::onCommand(int id, int) {
+    // A click on a button ends a rename in progress first, as the box loses the focus.
+    m_list->commitLabelEdit();
     switch (id) {
     case IDC_DEFAULT:
         makeDefault();

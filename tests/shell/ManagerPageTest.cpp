@@ -242,6 +242,24 @@ TEST_F(ManagerPageTest, EscCancelsTheEditAndKeepsTheProgramOpen) {
     EXPECT_EQ(saves(), 0);
 }
 
+TEST_F(ManagerPageTest, AButtonEndsARenameInProgressFirst) {
+    CManagerPage* page = openManager(fiveTokens(), 0);
+    ASSERT_NE(page, nullptr);
+    clickRow(3);
+    click(page, CManagerPage::IDC_EDIT);
+    QLineEdit* box = m_list->labelEditor();
+    ASSERT_NE(box, nullptr);
+    box->selectAll();
+    QTest::keyClicks(box, QStringLiteral("Team wiki"));
+    click(page, CManagerPage::IDC_DEFAULT);
+
+    EXPECT_FALSE(m_list->isEditingLabel());
+    EXPECT_EQ(store().tokens[3]->label, u"Team wiki");
+    EXPECT_EQ(store().defaultIndex, 3);
+    EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Valdorix - Team wiki"));
+    EXPECT_EQ(reopen()->tokens[3]->label, u"Team wiki");
+}
+
 TEST_F(ManagerPageTest, RenamingARowWhoseTokenIsGoneStillSaves) {
     CManagerPage* page = openManager(fiveTokens(), 0);
     ASSERT_NE(page, nullptr);
