@@ -243,3 +243,31 @@ TEST_F(OtpPageTest, LogInLandsOnTheOtpPage) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(OtpPageTest, FirstStartGoesFromTheNewPinToACodeOnScreen) {
+    m_window.reset();
+    m_store.reset();
+    fs::remove(databaseFile());
+    m_store = std::make_unique<TokenStoreScope>();
+    openMainWindow();
+    ASSERT_EQ(m_window->GetCurrentPageId(), pageid::SetPin);
+    CPage* setPin = m_window->findPage(pageid::SetPin);
+    QTest::keyClicks(edit(setPin, 1032), QStringLiteral("1357"));
+    QTest::keyClicks(edit(setPin, 1033), QStringLiteral("1357"));
+    QTest::keyClick(edit(setPin, 1033), Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_window->GetCurrentPageId() == pageid::Otp; }));
+    auto* page = dynamic_cast<COtpPage*>(m_window->findPage(pageid::Otp));
+    ASSERT_NE(page, nullptr);
+    EXPECT_FALSE(go(page)->isEnabled()); // no token yet
+
+    // A token arrives (as the install page would add it) and the menu makes it the default.
+    store().tokens.push_back(makeToken(TokenKind::Event, u"Mail", u"EV1"));
+    store().save();
+    m_window->Navigate(pageid::Otp);
+    click(go(page));
+    EXPECT_EQ(page->plate()->topCode(), u"755224");
+}
+
+} // namespace

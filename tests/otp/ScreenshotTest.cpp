@@ -20,9 +20,17 @@ protected:
         ASSERT_EQ(hwnd->size(), QSize(391, 191));
         QImage image = hwnd->grab().toImage();
         if (popup && popup->isVisible()) {
-            // The picker is a window of its own: drawn where it stands over the page.
-            QPainter painter(&image);
-            painter.drawImage(hwnd->mapFromGlobal(popup->pos()), popup->grab().toImage());
+            // The picker is a window of its own and may reach past the page: both on one canvas,
+            // the picker where it stands.
+            const QRect pickerArea(hwnd->mapFromGlobal(popup->pos()), popup->size());
+            const QRect canvas = hwnd->rect().united(pickerArea);
+            QImage both(canvas.size(), QImage::Format_RGB32);
+            both.fill(Qt::darkGray);
+            QPainter painter(&both);
+            painter.drawImage(-canvas.topLeft(), image);
+            painter.drawImage(pickerArea.topLeft() - canvas.topLeft(), popup->grab().toImage());
+            painter.end();
+            image = both;
         }
         EXPECT_TRUE(image.save(folderInBuild(QStringLiteral("screenshots")) + u'/' + name));
     }
