@@ -123,6 +123,9 @@ for png in "$root"/usr/share/icons/hicolor/*/apps/*.png; do
     [ "${header:0:16}" = 89504e470d0a1a0a ] || fail "$png is not a PNG"
     [ "${w}x${h}" = "$dir" ] || fail "$png is ${w}x${h}, in folder $dir"
 done
+if command -v desktop-file-validate >/dev/null 2>&1 && [ -f "$desktop" ]; then
+    desktop-file-validate "$desktop" || fail "desktop-file-validate reports errors"
+fi
 if command -v appstreamcli >/dev/null 2>&1; then
     if ! appstreamcli validate-tree --no-net "$root" >"$work/appstream.log" 2>&1; then
         cat "$work/appstream.log"
