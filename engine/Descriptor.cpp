@@ -24,7 +24,6 @@ constexpr const char* PackFileName = "TokenDescriptor.tok";
 // Header (2 + 255) plus the largest record that the format can describe is far below this.
 constexpr std::size_t MaxPackSize = 1 << 20;
 constexpr std::size_t KeyLength = 20;
-constexpr std::size_t Rc4ChunkSize = 32767; // rc4Crypt's limit per call
 
 // Reads fields front to back without ever passing the end. The first read that does not fit
 // fails the reader; later reads then fail too and return zero or empty values.
@@ -70,8 +69,7 @@ private:
 void rc4Decipher(const void* key, std::size_t keyLength, std::span<std::uint8_t> data) {
     Rc4State state;
     rc4Init(state, key, keyLength);
-    for (std::size_t at = 0; at < data.size(); at += Rc4ChunkSize)
-        rc4Crypt(state, data.data() + at, std::min(Rc4ChunkSize, data.size() - at));
+    rc4Crypt(state, data.data(), data.size());
 }
 
 // A random (version 4) UUID in its text form; when no random bytes can be had, the hexadecimal

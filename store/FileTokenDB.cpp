@@ -15,10 +15,7 @@ namespace {
 void encipher(const std::array<std::uint8_t, CFileTokenDB::KeySize>& key, std::span<std::uint8_t> bytes) {
     Rc4State state{};
     rc4Init(state, key.data(), key.size());
-    // One keystream over the whole archive, fed in pieces that any RC4 call can take.
-    constexpr std::size_t Piece = 32767;
-    for (std::size_t at = 0; at < bytes.size(); at += Piece)
-        rc4Crypt(state, bytes.data() + at, std::min(Piece, bytes.size() - at));
+    rc4Crypt(state, bytes.data(), bytes.size());
 }
 
 } // namespace
