@@ -1,12 +1,65 @@
 #include "controls/PngButton.h"
 
+#include <QAccessibleWidget>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 
+namespace {
+
+// What a screen reader is told: a push button named by its caption (set in setText), pressed
+// while held down, and pressable through its press action while it is enabled.
+class CPngButtonAccessible : public QAccessibleWidget {
+public:
+    explicit CPngButtonAccessible(CPngButton* button) : QAccessibleWidget(button, QAccessible::Button) {}
+
+    QString text(QAccessible::Text t) const override {
+        // The tooltip only repeats the caption: no description unless one is set.
+        if (t == QAccessible::Description)
+            return widget()->accessibleDescription();
+        return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.pressed = (button()->state() & CPngButton::Pressed) != 0;
+        return s;
+    }
+
+    QStringList actionNames() const override {
+        QStringList names = QAccessibleWidget::actionNames();
+        if (widget()->isEnabled())
+            names.prepend(pressAction());
+        return names;
+    }
+
+    void doAction(const QString& name) override {
+        if (name != pressAction()) {
+            QAccessibleWidget::doAction(name);
+            return;
+        }
+        // The same command a click sends; the receiver may delete the button.
+        if (widget()->isEnabled())
+            emit button()->command(button()->controlId());
+    }
+
+private:
+    CPngButton* button() const { return static_cast<CPngButton*>(widget()); }
+};
+
+QAccessibleInterface* accessibleButton(const QString& className, QObject* object) {
+    if (className == QLatin1String(CPngButton::staticMetaObject.className()) && object->isWidgetType())
+        return new CPngButtonAccessible(static_cast<CPngButton*>(object));
+    return nullptr;
+}
+
+} // namespace
+
 CPngButton::CPngButton(QWidget* parent, int controlId) : QWidget(parent), m_controlId(controlId) {
+    static const bool accessible = (QAccessible::installFactory(accessibleButton), true);
+    Q_UNUSED(accessible);
     setMouseTracking(true);
     // The dialog's tab key reaches the button; a click does not focus it, as the press skips the
     // standard button handling.
@@ -80,6 +133,12 @@ void CPngButton::setStateFlag(unsigned flag, bool on) {
     m_state = on ? (m_state | flag) : (m_state & ~flag);
     if (m_state != before) {
         update();
+    }
+    if (((m_state ^ before) & Pressed) != 0 && QAccessible::isActive()) {
+        QAccessible::State changed;
+        changed.pressed = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        QAccessible::updateAccessibility(&event);
     }
 }
 

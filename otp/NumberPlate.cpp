@@ -1,10 +1,66 @@
 #include "otp/NumberPlate.h"
 
+#include <QAccessibleWidget>
 #include <QImage>
 #include <QPainter>
 
+namespace {
+
+// The codes as a screen reader reads them: the upper code, and in two-line mode the lower one
+// after a comma.
+QString spokenCodes(const CNumberPlate& plate) {
+    QString text = QString::fromStdU16String(plate.topCode());
+    if (plate.isDualLine() && !plate.bottomCode().empty())
+        text += QStringLiteral(", ") + QString::fromStdU16String(plate.bottomCode());
+    return text;
+}
+
+// The plate is pictures of digits: its accessible name is the code itself, its value the upper
+// code (what Copy puts on the clipboard).
+class CNumberPlateAccessible : public QAccessibleWidget {
+public:
+    explicit CNumberPlateAccessible(CNumberPlate* plate)
+        : QAccessibleWidget(plate, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text t) const override {
+        const auto& plate = static_cast<const CNumberPlate&>(*widget());
+        switch (t) {
+        case QAccessible::Name: {
+            if (!widget()->accessibleName().isEmpty())
+                return widget()->accessibleName();
+            const QString codes = spokenCodes(plate);
+            return codes.isEmpty() ? QStringLiteral("No code") : codes;
+        }
+        case QAccessible::Value:
+            return QString::fromStdU16String(plate.topCode());
+        case QAccessible::Description:
+            return widget()->accessibleDescription().isEmpty() ? QStringLiteral("One-time password")
+                                                               : widget()->accessibleDescription();
+        default:
+            return QAccessibleWidget::text(t);
+        }
+    }
+};
+
+QAccessibleInterface* accessiblePlate(const QString& className, QObject* object) {
+    if (className == QLatin1String(CNumberPlate::staticMetaObject.className()) && object->isWidgetType())
+        return new CNumberPlateAccessible(static_cast<CNumberPlate*>(object));
+    return nullptr;
+}
+
+void announceCodes(CNumberPlate* plate) {
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleEvent event(plate, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
+} // namespace
+
 CNumberPlate::CNumberPlate(QWidget* parent, const QRect& rect)
     : QWidget(parent), m_strip(CxImage::Load(resources::ResourceType::Bitmap, DigitStrip)) {
+    static const bool accessible = (QAccessible::installFactory(accessiblePlate), true);
+    Q_UNUSED(accessible);
     // Every pixel comes from the strip: nothing to erase first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_cellCount = (m_strip && m_strip->GetHeight() >= CellHeight) ? m_strip->GetWidth() / CellWidth : 0;
@@ -16,6 +72,7 @@ void CNumberPlate::setCodes(const std::u16string& top, const std::u16string& bot
     m_top = top;
     m_bottom = bottom;
     repaint();
+    announceCodes(this);
 }
 
 void CNumberPlate::setDualLine(bool on) {
@@ -31,6 +88,7 @@ void CNumberPlate::setDualLine(bool on) {
     if (QWidget* parent = parentWidget())
         parent->update(QRect(r.left(), c - CellHeight, r.width(), 2 * CellHeight).adjusted(-2, -2, 2, 2));
     update();
+    announceCodes(this);
 }
 
 int CNumberPlate::gapFor(int width, int count) {

@@ -1,9 +1,81 @@
 #include "otp/TimerBar.h"
 
+#include <QAccessibleWidget>
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
+
+namespace {
+
+// The seconds the countdown still shows, 0 when it is not running.
+int secondsLeft(const CTimerBar& bar) {
+    return bar.range() == 0 ? 0 : std::max(bar.position(), 0);
+}
+
+// The countdown as a screen reader reads it: a read-only progress bar from 0 to the code's
+// interval whose value is the seconds left, also spelt out as text.
+class CTimerBarAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit CTimerBarAccessible(CTimerBar* bar) : QAccessibleWidget(bar, QAccessible::ProgressBar) {}
+
+    QString text(QAccessible::Text t) const override {
+        switch (t) {
+        case QAccessible::Name:
+            return widget()->accessibleName().isEmpty() ? QStringLiteral("Time left")
+                                                        : widget()->accessibleName();
+        case QAccessible::Value:
+        case QAccessible::Description: {
+            if (bar().range() == 0)
+                return QString();
+            const int seconds = secondsLeft(bar());
+            return seconds == 1 ? QStringLiteral("1 second left")
+                                : QStringLiteral("%1 seconds left").arg(seconds);
+        }
+        default:
+            return QAccessibleWidget::text(t);
+        }
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.readOnly = true;
+        return s;
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QVariant currentValue() const override { return secondsLeft(bar()); }
+    void setCurrentValue(const QVariant&) override {} // the clock sets it, nobody else
+    QVariant maximumValue() const override { return std::max(bar().range(), 0); }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    const CTimerBar& bar() const { return static_cast<const CTimerBar&>(*widget()); }
+};
+
+QAccessibleInterface* accessibleBar(const QString& className, QObject* object) {
+    if (className == QLatin1String(CTimerBar::staticMetaObject.className()) && object->isWidgetType())
+        return new CTimerBarAccessible(static_cast<CTimerBar*>(object));
+    return nullptr;
+}
+
+void announceSecondsLeft(CTimerBar* bar) {
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleValueChangeEvent event(bar, secondsLeft(*bar));
+    QAccessible::updateAccessibility(&event);
+}
+
+} // namespace
 
 CTimerBar::CTimerBar(QWidget* parent, const QRect& rect) : QWidget(parent), m_track(C9Image::FromPng(Track)) {
+    static const bool accessible = (QAccessible::installFactory(accessibleBar), true);
+    Q_UNUSED(accessible);
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_track->SetMargins(3, 3, 3, 3);
     m_track->SetStretch(false, false);
@@ -15,11 +87,13 @@ CTimerBar::CTimerBar(QWidget* parent, const QRect& rect) : QWidget(parent), m_tr
 void CTimerBar::setRange(int max) {
     m_range = max;
     update();
+    announceSecondsLeft(this);
 }
 
 void CTimerBar::setPos(int pos, bool) {
     m_position = pos;
     repaint();
+    announceSecondsLeft(this);
 }
 
 int CTimerBar::redWidth(int range, int position, int width) {
