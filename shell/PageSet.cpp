@@ -33,24 +33,24 @@ using PageFactory = std::shared_ptr<CPage> (*)();
 //     make<COtpPage>,             // 130
 // A page id that is not listed here is not a page: navigation to it does nothing.
 const PageFactory kPageSet[] = {
-    make<COtpPage>,             // 130
-    make<CSignPage>,            // 131
-    make<CInstallPage>,         // 132
-    make<CImportPage>,          // 234
-    make<CManagerPage>,         // 133
-    make<CShowOTPPage>,         // 134
-    make<CDownloadPage>,        // 223
-    make<CProgressPage>,        // 224
-    make<CActivatePage>,        // 225
-    make<CSynchronisePage>,     // 226
-    make<CTokenPropertyPage>,   // 227
-    make<CAboutPage>,     // 100
-    make<CLoginPage>,     // 228
-    make<CChangePinPage>, // 229
-    make<CSetPinPage>,    // 230
+    make<COtpPage>,               // 130
+    make<CSignPage>,              // 131
+    make<CInstallPage>,           // 132
+    make<CImportPage>,            // 234
+    make<CManagerPage>,           // 133
+    make<CShowOTPPage>,           // 134
+    make<CDownloadPage>,          // 223
+    make<CProgressPage>,          // 224
+    make<CActivatePage>,          // 225
+    make<CSynchronisePage>,       // 226
+    make<CTokenPropertyPage>,     // 227
+    make<CAboutPage>,             // 100
+    make<CLoginPage>,             // 228
+    make<CChangePinPage>,         // 229
+    make<CSetPinPage>,            // 230
     make<CTokenPackActivatePage>, // 231
-    make<CErrorMsgPage>, // 232
-    make<CChallengePage>,       // 233
+    make<CErrorMsgPage>,          // 232
+    make<CChallengePage>,         // 233
 };
 
 } // namespace
