@@ -35,6 +35,9 @@ function(valdorix_add_test name)
         list(APPEND env "QT_QPA_PLATFORM=offscreen")
     endif()
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" LABELS "${ARG_LABELS}" TIMEOUT 600)
+    if("threads" IN_LIST ARG_LABELS)
+        add_dependencies(valdorix_thread_tests ${name})
+    endif()
 endfunction()
 
 # valdorix_add_bench(<name> SOURCES ... LIBS ...): built by `make bench` only, not by the tests.
