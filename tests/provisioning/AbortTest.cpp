@@ -1,5 +1,5 @@
 // Aborting a call from another thread, and workers sharing one caller. Runs under ThreadSanitizer.
-#include "ProvisioningServer.h"
+#include "ServerSuite.h"
 #include "engine/OtpToken.h"
 #include "platform/CodePage.h"
 #include "provisioning/RpcCaller.h"
@@ -32,26 +32,12 @@ constexpr milliseconds arrival(30000);
 // The goal is 200 ms; the bound leaves room for a loaded machine.
 constexpr milliseconds promptly(2000);
 
-class AbortTest : public ::testing::Test {
+class AbortTest : public ServerSuite {
 protected:
-    static void SetUpTestSuite() {
-        server_ = new ProvisioningServer;
-        if (!server_->start(startFailure_, skip_)) {
-            delete server_;
-            server_ = nullptr;
-        }
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
     void SetUp() override {
-        if (server_ == nullptr) {
-            if (skip_)
-                GTEST_SKIP() << startFailure_;
-            FAIL() << startFailure_;
-        }
-        server_->clearRequests();
+        ServerSuite::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         root_ = fs::temp_directory_path() / ("valdorix-abort-" + std::to_string(::getpid()));
         fs::remove_all(root_);
         fs::create_directories(root_);
@@ -65,16 +51,9 @@ protected:
             fs::remove_all(root_);
     }
 
-    static ProvisioningServer* server_;
-    static std::string startFailure_;
-    static bool skip_;
     fs::path root_;
     std::unique_ptr<ScopedEnvironment> configDirs_, dataHome_;
 };
-
-ProvisioningServer* AbortTest::server_ = nullptr;
-std::string AbortTest::startFailure_;
-bool AbortTest::skip_ = false;
 
 TEST_F(AbortTest, CloseFromAnotherThreadEndsABlockedInvoke) {
     for (const std::string& base : {server_->httpUrl, server_->httpsUrl}) {

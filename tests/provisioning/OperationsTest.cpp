@@ -1,5 +1,5 @@
 // The three server operations and RpcCaller against the local provisioning server.
-#include "ProvisioningServer.h"
+#include "ServerSuite.h"
 #include "engine/Descriptor.h"
 #include "engine/OtpToken.h"
 #include "engine/Sha1.h"
@@ -52,28 +52,12 @@ const char* kindName(Outcome::Kind kind) {
 
 const std::string prologue = "<?xml version=\"1.0\"?>\r\n<methodCall><methodName>";
 
-class OperationsTest : public ::testing::Test {
+class OperationsTest : public ServerSuite {
 protected:
-    static void SetUpTestSuite() {
-        server_ = new ProvisioningServer;
-        if (!server_->start(startFailure_, skip_)) {
-            delete server_;
-            server_ = nullptr;
-        }
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-
     void SetUp() override {
-        if (server_ == nullptr) {
-            if (skip_)
-                GTEST_SKIP() << startFailure_;
-            FAIL() << startFailure_;
-        }
-        server_->clearRequests();
-        server_->setBehaviour("");
+        ServerSuite::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         root_ = fs::temp_directory_path() / ("valdorix-operations-" + std::to_string(::getpid()));
         fs::remove_all(root_);
         fs::create_directories(root_ / "config");
@@ -98,17 +82,10 @@ protected:
         return downloadToken(caller_, url(behaviour), login, u"secret");
     }
 
-    static ProvisioningServer* server_;
-    static std::string startFailure_;
-    static bool skip_;
     RpcCaller caller_;
     fs::path root_;
     std::unique_ptr<ScopedEnvironment> configDirs_, dataHome_;
 };
-
-ProvisioningServer* OperationsTest::server_ = nullptr;
-std::string OperationsTest::startFailure_;
-bool OperationsTest::skip_ = false;
 
 TEST_F(OperationsTest, DownloadWithAuthorisationCodeGivesTheProvisionedToken) {
     Outcome outcome = downloadToken(caller_, url(), u"alice", u"p<a&ss");

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProvisioningServer.h"
+#include "ServerSuite.h"
 #include "controls/PngButton.h"
 #include "engine/OtpToken.h"
 #include "platform/Folders.h"
@@ -59,28 +59,12 @@ inline QString q(const std::string& ascii) {
 
 // Every test: its own data and configuration folders and machine, a fresh store, message boxes
 // answered OK, and the local provisioning server (one per test suite) with no behaviour set.
-class PagesFixture : public ::testing::Test {
+class PagesFixture : public ServerSuite {
 protected:
-    static void SetUpTestSuite() {
-        server_ = new ProvisioningServer;
-        if (!server_->start(startFailure_, skip_)) {
-            delete server_;
-            server_ = nullptr;
-        }
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-
     void SetUp() override {
-        if (server_ == nullptr) {
-            if (skip_)
-                GTEST_SKIP() << startFailure_;
-            FAIL() << startFailure_;
-        }
-        server_->setBehaviour("");
-        server_->clearRequests();
+        ServerSuite::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         ensureApplication();
         ASSERT_TRUE(m_folder.isValid());
         m_dataHome = std::make_unique<ScopedEnvironment>("XDG_DATA_HOME", m_folder.path().toStdString());
@@ -164,9 +148,6 @@ protected:
         return clip->isVisibleTo(progress()) && clip->isPlaying();
     }
 
-    static ProvisioningServer* server_;
-    static std::string startFailure_;
-    static bool skip_;
     std::unique_ptr<CMainDlg> m_window;
 
 private:
@@ -175,9 +156,5 @@ private:
     std::unique_ptr<ScopedEnvironment> m_configDirs;
     std::unique_ptr<TokenStoreScope> m_store;
 };
-
-inline ProvisioningServer* PagesFixture::server_ = nullptr;
-inline std::string PagesFixture::startFailure_;
-inline bool PagesFixture::skip_ = false;
 
 } // namespace pagestest

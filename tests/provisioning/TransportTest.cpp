@@ -1,5 +1,5 @@
 // The transport against the local provisioning server (127.0.0.1 only).
-#include "ProvisioningServer.h"
+#include "ServerSuite.h"
 #include "provisioning/HttpSession.h"
 #include "provisioning/XmlRpcSSLClient.h"
 #include "provisioning/XmlRpcUtil.h"
@@ -36,28 +36,12 @@ std::u16string u16(const std::string& ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
 
-class TransportTest : public ::testing::Test {
+class TransportTest : public ServerSuite {
 protected:
-    static void SetUpTestSuite() {
-        server_ = new ProvisioningServer;
-        if (!server_->start(startFailure_, skip_)) {
-            delete server_;
-            server_ = nullptr;
-        }
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-
     void SetUp() override {
-        if (server_ == nullptr) {
-            if (skip_)
-                GTEST_SKIP() << startFailure_;
-            FAIL() << startFailure_;
-        }
-        server_->clearRequests();
-        server_->setBehaviour("");
+        ServerSuite::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         config_ = fs::temp_directory_path() / ("valdorix-transport-" + std::to_string(::getpid()));
         fs::remove_all(config_);
         fs::create_directories(config_);
@@ -87,17 +71,10 @@ protected:
         return result.type() == XmlRpcVariant::TypeStruct ? result["faultString"].asString() : "<no fault>";
     }
 
-    static ProvisioningServer* server_;
-    static std::string startFailure_;
-    static bool skip_;
     fs::path config_;
     std::unique_ptr<ScopedEnvironment> configDirs_;
     CapturingErrorHandler errors_;
 };
-
-ProvisioningServer* TransportTest::server_ = nullptr;
-std::string TransportTest::startFailure_;
-bool TransportTest::skip_ = false;
 
 TEST(FramingTest, BodyIsFramedByteForByte) {
     XmlRpcVariant params;

@@ -15,7 +15,7 @@
 #include "shell/MessageBox.h"
 #include "shell/OpenFileDialog.h"
 #include "shell/TokenStore.h"
-#include "tests/provisioning/ProvisioningServer.h"
+#include "tests/provisioning/ServerSuite.h"
 
 #include <QAction>
 #include <QApplication>
@@ -177,26 +177,12 @@ void ensureApplication() {
     initialiseModule();
 }
 
-class JourneyTest : public ::testing::Test {
+class JourneyTest : public ServerSuite {
 protected:
-    static void SetUpTestSuite() {
-        server_ = new ProvisioningServer;
-        if (!server_->start(startFailure_, skip_)) {
-            delete server_;
-            server_ = nullptr;
-        }
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-
     void SetUp() override {
-        if (!server_) {
-            if (skip_)
-                GTEST_SKIP() << startFailure_;
-            FAIL() << startFailure_;
-        }
+        ServerSuite::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         ensureApplication();
         ASSERT_TRUE(m_home.isValid());
         m_dataHome = std::make_unique<ScopedEnvironment>("XDG_DATA_HOME", m_home.path().toStdString());
@@ -346,10 +332,6 @@ protected:
         return out;
     }
 
-    static ProvisioningServer* server_;
-    static std::string startFailure_;
-    static bool skip_;
-
     std::unique_ptr<CMainDlg> m_window;
     std::unique_ptr<TokenStoreScope> m_store;
     QTemporaryDir m_home;
@@ -358,10 +340,6 @@ private:
     std::unique_ptr<ScopedEnvironment> m_dataHome;
     std::unique_ptr<ScopedEnvironment> m_configDirs;
 };
-
-ProvisioningServer* JourneyTest::server_ = nullptr;
-std::string JourneyTest::startFailure_;
-bool JourneyTest::skip_ = false;
 
 TEST_F(JourneyTest, ANewUsersDayAndTheNextStart) {
     const Seed mail = makeSeed(0, "40100001", "8273645190");
