@@ -375,10 +375,19 @@ void CMainDlg::slideIn(QWidget* page) {
     m_client->setFixedSize(page->size());
     setFixedSize(page->width(), page->height() + menuBar()->sizeHint().height());
 
-    page->move(-page->width(), 0);
     page->raise();
-    page->show();
     m_topPage = page;
+    if (!isVisible()) {
+        // Before the window is on screen there is nothing to slide over: the page appears in place.
+        page->move(0, 0);
+        page->show();
+        if (old && old != page)
+            old->hide();
+        focusFirstTabStop(page);
+        return;
+    }
+    page->move(-page->width(), 0);
+    page->show();
 
     auto* slide = new QPropertyAnimation(page, "pos", this);
     slide->setDuration(SlideMilliseconds);
@@ -392,7 +401,10 @@ void CMainDlg::slideIn(QWidget* page) {
     });
     m_slide = slide;
     slide->start(QAbstractAnimation::DeleteWhenStopped);
+    focusFirstTabStop(page);
+}
 
+void CMainDlg::focusFirstTabStop(QWidget* page) {
     if (QWidget* focus = firstTabStop(page))
         focus->setFocus(Qt::OtherFocusReason);
     else

@@ -72,6 +72,8 @@ private:
     void buildMenu();
     void centreOnWorkArea();
     void slideIn(QWidget* page);
+    // The keyboard focus on the first tab-stop control, as a dialog gives it.
+    void focusFirstTabStop(QWidget* page);
     void finishSlide();
     void chooseToken(int position);
     void endDialog(int exitCode);
