@@ -1,10 +1,10 @@
 #include "provisioning/HttpSession.h"
 
 #include "platform/CodePage.h"
+#include "provisioning/CurlLibrary.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <curl/curl.h>
 #include <stdexcept>
 
 namespace XmlRpc {
@@ -15,10 +15,9 @@ using SteadyClock = std::chrono::steady_clock;
 // What a browser would say where the platform would ask the system for its browser's string.
 constexpr const char* genericUserAgent = "Mozilla/5.0 (X11; Linux x86_64)";
 
-// curl_global_init is not safe to race with itself; every session goes through here first.
-void initialiseCurl() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+// Only called once openSession() has found the library.
+const CurlLibrary& curl() {
+    return *curlLibrary();
 }
 
 CURLM* multiHandle(void* handle) {
@@ -78,9 +77,7 @@ struct HttpSession::Exchange {
 };
 
 HttpSession::HttpSession(std::u16string userAgent)
-    : userAgent_(userAgent.empty() ? platform::utf8ToUtf16(genericUserAgent) : std::move(userAgent)) {
-    initialiseCurl();
-}
+    : userAgent_(userAgent.empty() ? platform::utf8ToUtf16(genericUserAgent) : std::move(userAgent)) {}
 
 HttpSession::~HttpSession() {
     close();
@@ -92,7 +89,7 @@ void HttpSession::close() {
     if (busy_) {
         // The worker owns the handles while send() runs: wake it, and it closes them on its way out.
         if (multi_ != nullptr)
-            curl_multi_wakeup(multiHandle(multi_));
+            curl().multi_wakeup(multiHandle(multi_));
         return;
     }
     closeHandles();
@@ -100,13 +97,13 @@ void HttpSession::close() {
 
 void HttpSession::closeHandles() {
     if (easy_ != nullptr)
-        curl_easy_cleanup(easyHandle(easy_));
+        curl().easy_cleanup(easyHandle(easy_));
     easy_ = nullptr;
     if (headers_ != nullptr)
-        curl_slist_free_all(static_cast<curl_slist*>(headers_));
+        curl().slist_free_all(static_cast<curl_slist*>(headers_));
     headers_ = nullptr;
     if (multi_ != nullptr)
-        curl_multi_cleanup(multiHandle(multi_));
+        curl().multi_cleanup(multiHandle(multi_));
     multi_ = nullptr;
 }
 
@@ -131,9 +128,13 @@ void HttpSession::openSession() {
     std::lock_guard lock(mutex_);
     if (multi_ != nullptr)
         return;
-    multi_ = curl_multi_init();
+    if (curlLibrary() == nullptr) {
+        recordFailure(CURLE_FAILED_INIT, "The HTTP library (libcurl.so.4) could not be loaded.");
+        throw std::runtime_error("Open WinInet failed.");
+    }
+    multi_ = curl().multi_init();
     if (multi_ == nullptr) {
-        recordFailure(CURLE_FAILED_INIT, curl_easy_strerror(CURLE_FAILED_INIT));
+        recordFailure(CURLE_FAILED_INIT, curl().easy_strerror(CURLE_FAILED_INIT));
         throw std::runtime_error("Open WinInet failed.");
     }
 }
@@ -142,9 +143,9 @@ bool HttpSession::openConnection() {
     // Read again for every connection, so a changed file applies to the next call.
     timeouts_ = readNetworkTimeouts();
 
-    CURL* easy = curl_easy_init();
+    CURL* easy = curl().easy_init();
     if (easy == nullptr) {
-        recordFailure(CURLE_FAILED_INIT, curl_easy_strerror(CURLE_FAILED_INIT));
+        recordFailure(CURLE_FAILED_INIT, curl().easy_strerror(CURLE_FAILED_INIT));
         return false;
     }
     {
@@ -153,27 +154,27 @@ bool HttpSession::openConnection() {
     }
 
     const std::string agent = platform::utf16ToUtf8(userAgent_);
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str());
+    curl().easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl().easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str());
     // An empty proxy name turns off every proxy, including those of http_proxy and friends.
-    curl_easy_setopt(easy, CURLOPT_PROXY, "");
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(readChunkSize));
-    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBodySize));
-    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, curlError_);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlCallbacks::onWrite);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlCallbacks::onHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &CurlCallbacks::onProgress);
-    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &CurlCallbacks::onConnected);
-    curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
+    curl().easy_setopt(easy, CURLOPT_PROXY, "");
+    curl().easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl().easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl().easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl().easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+    curl().easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl().easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(readChunkSize));
+    curl().easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBodySize));
+    curl().easy_setopt(easy, CURLOPT_ERRORBUFFER, curlError_);
+    curl().easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlCallbacks::onWrite);
+    curl().easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl().easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlCallbacks::onHeader);
+    curl().easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl().easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl().easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &CurlCallbacks::onProgress);
+    curl().easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+    curl().easy_setopt(easy, CURLOPT_PREREQFUNCTION, &CurlCallbacks::onConnected);
+    curl().easy_setopt(easy, CURLOPT_PREREQDATA, this);
 
     // Timeouts. libcurl has one limit for name resolution and connecting together, and none per
     // send or receive. So: the connect limit is ResolveTimeout plus the request's own connect
@@ -184,7 +185,7 @@ bool HttpSession::openConnection() {
     long connectLimit = requestConnectTimeout;
     if (timeouts_)
         connectLimit += static_cast<long>(timeouts_->resolve);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectLimit);
+    curl().easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectLimit);
     return true;
 }
 
@@ -196,36 +197,36 @@ bool HttpSession::prepareRequest(const UrlParts& parts, std::u16string_view verb
     if (parts.port != 0)
         requestUrl_ += ":" + std::to_string(parts.port);
     requestUrl_ += escapedForRequestLine(parts.objectName());
-    curl_easy_setopt(easy, CURLOPT_URL, requestUrl_.c_str());
+    curl().easy_setopt(easy, CURLOPT_URL, requestUrl_.c_str());
 
     curl_slist* headers = nullptr;
     const bool post = verb == u"POST";
     if (post) {
         const std::string contentType = "Content-Type: " + platform::utf16ToUtf8(contentType_);
-        headers = curl_slist_append(headers, contentType.c_str());
-        curl_easy_setopt(easy, CURLOPT_POST, 1L);
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.data());
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        headers = curl().slist_append(headers, contentType.c_str());
+        curl().easy_setopt(easy, CURLOPT_POST, 1L);
+        curl().easy_setopt(easy, CURLOPT_POSTFIELDS, body.data());
+        curl().easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
     } else {
         const std::string method = platform::utf16ToUtf8(verb);
-        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method == "GET" ? nullptr : method.c_str());
+        curl().easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+        curl().easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method == "GET" ? nullptr : method.c_str());
     }
     // libcurl's own Accept and Expect headers are not ours to send.
-    headers = curl_slist_append(headers, "Accept:");
-    headers = curl_slist_append(headers, "Expect:");
+    headers = curl().slist_append(headers, "Accept:");
+    headers = curl().slist_append(headers, "Expect:");
     if (headers == nullptr) {
-        recordFailure(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
+        recordFailure(CURLE_OUT_OF_MEMORY, curl().easy_strerror(CURLE_OUT_OF_MEMORY));
         return false;
     }
     if (headers_ != nullptr)
-        curl_slist_free_all(static_cast<curl_slist*>(headers_));
+        curl().slist_free_all(static_cast<curl_slist*>(headers_));
     headers_ = headers;
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl().easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
 
     const long verify = ignoreCertificateErrors_ ? 0L : 1L;
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, verify);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, verify * 2);
+    curl().easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, verify);
+    curl().easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, verify * 2);
     return true;
 }
 
@@ -233,13 +234,13 @@ void HttpSession::useEmptyCredentials(long status) {
     // Basic alone keeps it to one request per send, as the retry count expects.
     CURL* easy = easyHandle(easy_);
     if (status == 401) {
-        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
-        curl_easy_setopt(easy, CURLOPT_USERNAME, "");
-        curl_easy_setopt(easy, CURLOPT_PASSWORD, "");
+        curl().easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+        curl().easy_setopt(easy, CURLOPT_USERNAME, "");
+        curl().easy_setopt(easy, CURLOPT_PASSWORD, "");
     } else {
-        curl_easy_setopt(easy, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
-        curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, "");
-        curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, "");
+        curl().easy_setopt(easy, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+        curl().easy_setopt(easy, CURLOPT_PROXYUSERNAME, "");
+        curl().easy_setopt(easy, CURLOPT_PROXYPASSWORD, "");
     }
 }
 
@@ -263,7 +264,7 @@ bool HttpSession::send(const std::u16string& url, std::u16string_view verb, std:
     errorText_.clear();
     recordFailure(0, {});
     if (closed_) {
-        recordFailure(CURLE_ABORTED_BY_CALLBACK, curl_easy_strerror(CURLE_ABORTED_BY_CALLBACK));
+        recordFailure(CURLE_ABORTED_BY_CALLBACK, curl().easy_strerror(CURLE_ABORTED_BY_CALLBACK));
         return false;
     }
     // A new URL gets a new connection. The connection lives in the multi handle's cache, so
@@ -326,19 +327,19 @@ bool HttpSession::performExchange(Exchange& exchange, long& status) {
         CURLM* multi;
         CURL* easy;
         ~Detach() {
-            curl_multi_remove_handle(multi, easy);
+            curl().multi_remove_handle(multi, easy);
             session.exchange_ = nullptr;
         }
     };
-    if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
-        recordFailure(CURLE_FAILED_INIT, curl_easy_strerror(CURLE_FAILED_INIT));
+    if (curl().multi_add_handle(multi, easy) != CURLM_OK) {
+        recordFailure(CURLE_FAILED_INIT, curl().easy_strerror(CURLE_FAILED_INIT));
         exchange_ = nullptr;
         return false;
     }
     Detach detach{*this, multi, easy};
 
     auto fail = [this](CURLcode code, std::string detail = {}) {
-        std::string message = curl_easy_strerror(code);
+        std::string message = curl().easy_strerror(code);
         if (!detail.empty())
             message += ": " + detail;
         else if (curlError_[0] != '\0')
@@ -351,11 +352,11 @@ bool HttpSession::performExchange(Exchange& exchange, long& status) {
         if (closed_)
             return fail(CURLE_ABORTED_BY_CALLBACK, "the connection was closed");
         int running = 0;
-        CURLMcode multiCode = curl_multi_perform(multi, &running);
+        CURLMcode multiCode = curl().multi_perform(multi, &running);
         if (multiCode != CURLM_OK)
-            return fail(CURLE_RECV_ERROR, curl_multi_strerror(multiCode));
+            return fail(CURLE_RECV_ERROR, curl().multi_strerror(multiCode));
         int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+        while (CURLMsg* message = curl().multi_info_read(multi, &queued)) {
             if (message->msg != CURLMSG_DONE || message->easy_handle != easy)
                 continue;
             if (exchange.tooLarge)
@@ -366,15 +367,15 @@ bool HttpSession::performExchange(Exchange& exchange, long& status) {
                     return fail(CURLE_ABORTED_BY_CALLBACK, "the connection was closed");
                 return fail(message->data.result);
             }
-            curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+            curl().easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
             return true;
         }
 
         // Progress as libcurl counts it: bytes of the request handed to the socket, bytes received.
         curl_off_t uploaded = 0;
         curl_off_t downloaded = 0;
-        curl_easy_getinfo(easy, CURLINFO_SIZE_UPLOAD_T, &uploaded);
-        curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &downloaded);
+        curl().easy_getinfo(easy, CURLINFO_SIZE_UPLOAD_T, &uploaded);
+        curl().easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &downloaded);
         if (uploaded != exchange.uploaded || downloaded != exchange.downloaded) {
             exchange.uploaded = uploaded;
             exchange.downloaded = downloaded;
@@ -395,7 +396,7 @@ bool HttpSession::performExchange(Exchange& exchange, long& status) {
                 waitMs = static_cast<int>(std::min<long long>(waitMs, limit - idle.count()));
             }
         }
-        curl_multi_poll(multi, nullptr, 0, std::max(waitMs, 1), nullptr);
+        curl().multi_poll(multi, nullptr, 0, std::max(waitMs, 1), nullptr);
     }
 }
 
@@ -407,7 +408,7 @@ std::size_t CurlCallbacks::onWrite(char* data, std::size_t size, std::size_t cou
         return 0;
     exchange->lastProgress = SteadyClock::now();
     long status = 0;
-    curl_easy_getinfo(easyHandle(session->easy_), CURLINFO_RESPONSE_CODE, &status);
+    curl().easy_getinfo(easyHandle(session->easy_), CURLINFO_RESPONSE_CODE, &status);
     if (status >= 400)
         return length; // the body of a refusal is not wanted
     if (length > HttpSession::maxBodySize - exchange->received) {

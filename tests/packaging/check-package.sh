@@ -68,6 +68,7 @@ while read -r lib; do
     fi
 done < <(objdump -p "$binary" | awk '$1 == "NEEDED" { print $2 }')
 hasDep fonts-liberation2 || fail "Depends lacks fonts-liberation2 (the dialog font)"
+hasDep libcurl4 || fail "Depends lacks libcurl4 (opened at the first server call)"
 if echo "$depNames" | grep -q -- '-dev$'; then
     fail "Depends names a development package"
 fi
