@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
-# Runs every benchmark program of the default build, one after the other.
-set -euo pipefail
+# Runs every benchmark program of a build, one after the other; a failing program does not stop
+# the others, but fails the run.
+# usage: scripts/bench.sh [build-dir]   (default: build, as `make bench` builds it)
+set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$top/build}
 grep -m1 'model name' /proc/cpuinfo || true
-for b in "$top"/build/bench/*/bench_*; do
+date '+%Y-%m-%d %H:%M %Z'
+failed=()
+for b in "$build"/bench/*/bench_*; do
     [ -x "$b" ] || continue
     echo "== $(basename "$b")"
-    "$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+    "$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || failed+=("$(basename "$b")")
 done
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "failed: ${failed[*]}" >&2
+    exit 1
+fi
