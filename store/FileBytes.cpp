@@ -96,5 +96,12 @@ bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> 
         ::unlink(temporary.c_str());
         return false;
     }
+    // Flush the folder too, so the rename itself survives a power cut: otherwise the old file could
+    // come back with a counter whose code was already shown.
+    const std::string::size_type slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.get() >= 0)
+        ::fsync(directory.get());
     return true;
 }

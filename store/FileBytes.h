@@ -13,7 +13,7 @@
 std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path);
 
 // Replaces the file at `path` with `bytes` so that a crash or power cut leaves either the old
-// file or the new one: writes "<path>.new" (mode 0600), flushes it to disk and renames it over
-// `path`. On any failure the temporary file is removed, the old file is left as it was, and the
+// file or the new one: writes "<path>.new" (mode 0600), flushes it to disk, renames it over
+// `path` and flushes the folder. On any failure the temporary file is removed, the old file is left as it was, and the
 // result is false.
 bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
