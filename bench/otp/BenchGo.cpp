@@ -2,7 +2,8 @@
 // new code painted on the digit plate, the counter saved on the way (the page saves before it
 // returns to the event loop, so the paint comes after the atomic save). The anchor, measured in
 // the same iterations right after each click: an atomic save of the same bytes alone (write a
-// temporary file, fsync, rename) in the same folder, so both see the disk in the same state.
+// temporary file, fsync, rename, fsync the folder, as the store saves) in the same folder, so both
+// see the disk in the same state.
 //
 // BM_Go reports its manual time (click to paint) and, per repetition, the median click, the
 // median anchor save and their ratio. BM_Save and BM_AtomicSave time the store's save() and the
@@ -64,7 +65,8 @@ void fillStore(CValdorixTokenDB& store) {
     store.setDefaultIndex(kTokens / 2);
 }
 
-// Write, fsync, rename: what an atomic save costs the disk, nothing built or enciphered.
+// Write, fsync, rename, fsync the folder: what an atomic save costs the disk, nothing built or
+// enciphered.
 bool atomicSave(const std::string& path, const std::vector<char>& bytes) {
     const std::string temporary = path + ".new";
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -80,7 +82,14 @@ bool atomicSave(const std::string& path, const std::vector<char>& bytes) {
         done += std::size_t(n);
     }
     const bool flushed = ::fsync(fd) == 0;
-    return ::close(fd) == 0 && flushed && ::rename(temporary.c_str(), path.c_str()) == 0;
+    if (::close(fd) != 0 || !flushed || ::rename(temporary.c_str(), path.c_str()) != 0)
+        return false;
+    const int folder = ::open(fs::path(path).parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        return false;
+    const bool folderFlushed = ::fsync(folder) == 0;
+    ::close(folder);
+    return folderFlushed;
 }
 
 // Sets a flag when the widget it watches receives a paint event; the paint itself runs within the
