@@ -41,6 +41,25 @@ struct DecodedPng {
     std::vector<png_bytep> rows;
 };
 
+// libpng allocates a chunk's announced length before it reads the chunk, so a length beyond the
+// bytes we hold would cost up to 2 GiB for nothing: walk the chunk headers first.
+bool chunksFit(std::span<const std::uint8_t> bytes) {
+    std::size_t at = 8;
+    while (bytes.size() - at >= 12) {
+        const std::uint32_t length = (std::uint32_t(bytes[at]) << 24) | (std::uint32_t(bytes[at + 1]) << 16) |
+                                     (std::uint32_t(bytes[at + 2]) << 8) | bytes[at + 3];
+        if (length > bytes.size() - at - 12) {
+            return false;
+        }
+        if (std::memcmp(bytes.data() + at + 4, "IEND", 4) == 0) {
+            return true;
+        }
+        at += 12 + std::size_t(length);
+    }
+    // A truncated tail is libpng's to reject.
+    return true;
+}
+
 // libpng leaves this function by longjmp on any error, so it holds no object with a destructor;
 // everything it allocates lives in `out`, owned by the caller.
 bool decodeInto(png_structp png, png_infop info, DecodedPng* out) {
@@ -104,7 +123,7 @@ std::shared_ptr<CxImage> CxImage::Load(resources::ResourceType type, int id) {
 }
 
 std::shared_ptr<CxImage> CxImage::Decode(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) {
+    if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0 || !chunksFit(bytes)) {
         return nullptr;
     }
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onPngError, onPngWarning);
