@@ -9,6 +9,7 @@
 #include "shell/MainDlg.h"
 #include "shell/MessageBox.h"
 #include "shell/TokenStore.h"
+#include "tests/QtTestApplication.h"
 
 #include <QApplication>
 #include <QDir>
@@ -27,17 +28,6 @@
 namespace otptest {
 
 namespace fs = std::filesystem;
-
-inline void ensureApplication() {
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_otp";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    initialiseModule();
-}
 
 // The RFC 4226 / RFC 6238 SHA-1 test key.
 inline const std::string kRfcKey = "12345678901234567890";

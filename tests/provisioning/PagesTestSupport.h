@@ -14,6 +14,7 @@
 #include "shell/MainDlg.h"
 #include "shell/MessageBox.h"
 #include "shell/TokenStore.h"
+#include "tests/QtTestApplication.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -30,18 +31,6 @@ namespace pagestest {
 namespace fs = std::filesystem;
 
 inline constexpr std::u16string_view kPin = u"2468";
-
-// One application object for the whole program (the tests link gtest's own main).
-inline void ensureApplication() {
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_provisioning_pages";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    initialiseModule();
-}
 
 // Processes events until `condition` holds; generous, for loaded machines and sanitizers.
 template <class Condition>

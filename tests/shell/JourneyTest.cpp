@@ -15,6 +15,7 @@
 #include "shell/MessageBox.h"
 #include "shell/OpenFileDialog.h"
 #include "shell/TokenStore.h"
+#include "tests/QtTestApplication.h"
 #include "tests/provisioning/ServerSuite.h"
 
 #include <QAction>
@@ -164,17 +165,6 @@ void PrintTo(const Seen& seen, std::ostream* out) {
     *out << QString::fromStdU16String(seen.label).toStdString() << '/'
          << QString::fromStdU16String(seen.serial).toStdString() << " kind " << seen.kind << " counter "
          << seen.counter;
-}
-
-void ensureApplication() {
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_journey";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    initialiseModule();
 }
 
 class JourneyTest : public ServerSuite {

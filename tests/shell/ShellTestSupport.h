@@ -7,6 +7,7 @@
 #include "shell/PageImpl.h"
 #include "shell/PageSet.h"
 #include "shell/TokenStore.h"
+#include "tests/QtTestApplication.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -19,18 +20,6 @@
 namespace shelltest {
 
 namespace fs = std::filesystem;
-
-// One application object for the whole test program (the tests link gtest's own main).
-inline void ensureApplication() {
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_shell";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    initialiseModule();
-}
 
 // Processes events until `condition` holds or five seconds pass (QTRY_* report to QTest, not to
 // GoogleTest).
