@@ -159,10 +159,11 @@ std::shared_ptr<COtpToken> decodeDescriptorFile(std::span<std::uint8_t> bytes, s
         md5OfText(code, key);
         rc4Decipher(key, sizeof key, record);
     }
-    std::shared_ptr<COtpToken> token = parseDescriptorRecord(record);
-    if (token)
-        ::unlink(descriptorFilePath().c_str()); // a one-shot carrier
-    return token;
+    return parseDescriptorRecord(record);
+}
+
+void deleteDescriptorFile() {
+    ::unlink(descriptorFilePath().c_str());
 }
 
 std::shared_ptr<COtpToken> decryptDescriptor(std::string_view code, std::span<const std::uint8_t> bytes) {

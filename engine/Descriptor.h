@@ -24,8 +24,11 @@ std::optional<std::vector<std::uint8_t>> readDescriptorFile();
 // The token of a token pack file's bytes. The RC4 key is stored in the file (key flag not 0) or is
 // the MD5 of `code` in the ANSI code page (key flag 0; an empty code gives no token at once).
 // Deciphers `bytes` in place, so after a failed attempt they no longer hold the file's contents.
-// When a token results, the token pack file is deleted.
+// The file stays: the caller deletes it once the token is safely stored.
 std::shared_ptr<COtpToken> decodeDescriptorFile(std::span<std::uint8_t> bytes, std::u16string_view code);
+
+// Removes the token pack file (a one-shot carrier).
+void deleteDescriptorFile();
 
 // The token of a server secret: RC4 under the MD5 of the 8-bit `code`, then parsed. `bytes` are
 // left unchanged.

@@ -7,6 +7,7 @@
 #include "otp/SelectTokenWindow.h"
 #include "otp/TimerBar.h"
 #include "platform/Clock.h"
+#include "shell/SaveFailure.h"
 #include "shell/TokenStore.h"
 
 #include <QCursor>
@@ -178,7 +179,11 @@ void COtpPage::go() {
     const std::shared_ptr<COtpToken> token = store.defaultToken();
     if (!token || token->kind == TokenKind::OcraTime)
         return;
+    const std::int64_t counterBefore = token->counter;
     const OtpPair pair = token->computeOtp();
+    // The advanced counter is on disk before the user can see the code.
+    if (!saveCodeCounter(this, store, *token, counterBefore))
+        return;
     m_plate->setCodes(pair.first, pair.second);
 
     // computeOtp has turned an interval of 0 into 180.
@@ -188,8 +193,6 @@ void COtpPage::go() {
     m_tick.start(1000);
 
     m_copy->setEnabled(true);
-    // The advanced counter is on disk before the user can use the code.
-    store.save();
 
     m_goLock.start(timerPeriod(std::int64_t(token->goDelay) * 1000));
     m_go->setEnabled(false);

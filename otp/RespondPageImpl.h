@@ -3,6 +3,7 @@
 #include "controls/PngButton.h"
 #include "otp/OtpPictures.h"
 #include "shell/PageImpl.h"
+#include "shell/SaveFailure.h"
 #include "shell/TokenStore.h"
 #include "shell/Wipe.h"
 
@@ -10,8 +11,8 @@
 #include <string>
 
 // The challenge and signing pages: a text and an optional PIN, answered by the default token's
-// `respond` and shown on page 134 under the page's caption. Neither page saves the store: an
-// OcraEvent counter advanced here is written by the next save made elsewhere.
+// `respond` and shown on page 134 under the page's caption. A counter the answer advanced is
+// saved before the answer is shown, so a restart never answers with the same counter again.
 //
 // T provides IDD, IDC_ACTION (its action button) and CaptionString (the caption's string id).
 template <class T>
@@ -100,8 +101,11 @@ private:
             wipe(m_pin);
             return;
         }
+        const std::int64_t counterBefore = token->counter;
         const OtpPair pair = token->respond(m_challenge, m_pin);
         wipe(m_pin);
+        if (token->counter != counterBefore && !saveCodeCounter(this, tokenStore(), *token, counterBefore))
+            return;
         const PageArgs args{QString::fromStdU16String(pair.first), QString::fromStdU16String(pair.second),
                             resourceString(T::CaptionString)};
         if (this->m_navigator)

@@ -1,6 +1,7 @@
 #include "otp/SelectTokenWindow.h"
 
 #include "shell/Page.h"
+#include "shell/SaveFailure.h"
 #include "shell/TokenStore.h"
 
 #include <QApplication>
@@ -152,7 +153,7 @@ void CSelectTokenWindow::choose() {
         return;
     CValdorixTokenDB& store = tokenStore();
     store.setDefaultIndex(item->data(Qt::UserRole).toInt());
-    store.save();
+    saveOrReport(m_owner ? m_owner : this, store);
     if (m_owner)
         QCoreApplication::postEvent(m_owner, new QEvent(WM_TOKENCHANGED));
     hide();

@@ -180,11 +180,15 @@ void setCodePageForTesting(unsigned codePage)
     forcedCodePage = codePage;
 }
 
-std::string toAnsi(std::u16string_view text)
+namespace {
+
+// UTF-16 to `codePage`; `lost` counts the characters that became '?'.
+std::string toCodePage(std::u16string_view text, unsigned codePage, std::size_t& lost)
 {
+    lost = 0;
     if (isAscii(text))
         return std::string(text.begin(), text.end());
-    Converter converter = openConverter(activeCodePage(), true);
+    Converter converter = openConverter(codePage, true);
     std::string bytes = toLittleEndianBytes(text);
     std::string out;
     const char* in = bytes.data();
@@ -202,10 +206,31 @@ std::string toAnsi(std::u16string_view text)
         }
         skip = std::min(skip, left);
         out.push_back('?');
+        ++lost;
         in += skip;
         left -= skip;
     }
     return out;
+}
+
+} // namespace
+
+std::string toAnsi(std::u16string_view text)
+{
+    return toAnsi(text, activeCodePage());
+}
+
+std::string toAnsi(std::u16string_view text, unsigned codePage)
+{
+    std::size_t lost = 0;
+    return toCodePage(text, codePage, lost);
+}
+
+bool representable(std::u16string_view text, unsigned codePage)
+{
+    std::size_t lost = 0;
+    toCodePage(text, codePage, lost);
+    return lost == 0;
 }
 
 std::u16string fromAnsi(std::string_view bytes)

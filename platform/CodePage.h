@@ -20,6 +20,12 @@ unsigned codePageForLocale(std::string_view localeName);
 // UTF-16 to the active code page; a character the code page cannot represent becomes '?'.
 std::string toAnsi(std::u16string_view text);
 
+// The same in a given code page, for text whose bytes must not depend on the session's locale.
+std::string toAnsi(std::u16string_view text, unsigned codePage);
+
+// Whether `codePage` holds every character of `text` (no '?' would be put in for one).
+bool representable(std::u16string_view text, unsigned codePage);
+
 // The active code page to UTF-16.
 std::u16string fromAnsi(std::string_view bytes);
 

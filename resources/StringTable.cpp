@@ -45,6 +45,11 @@ constexpr std::array kStrings{
     StringEntry{IDS_INVALID_TOKEN_DATA, u"Invalid token data"},
     StringEntry{IDS_NO_SERVICE_URL, u"No service URL defined"},
     StringEntry{IDS_ABORTED, u"Aborted."},
+    StringEntry{IDS_SAVE_FAILED, u"Valdorix could not save your tokens to %1: %2. Your last change is not stored."},
+    StringEntry{IDS_PIN_UNREPRESENTABLE,
+                u"This PIN has characters that your token database cannot store. Please choose a PIN "
+                u"without them."},
+    StringEntry{IDS_ALREADY_RUNNING, u"Valdorix is already running."},
 };
 
 const StringEntry* find(int id) {

@@ -43,6 +43,9 @@ constexpr int IDS_CONNECT_FAILED = 173;
 constexpr int IDS_INVALID_TOKEN_DATA = 174;
 constexpr int IDS_NO_SERVICE_URL = 175;
 constexpr int IDS_ABORTED = 176;
+constexpr int IDS_SAVE_FAILED = 177;        // %1 the database file, %2 the system's reason
+constexpr int IDS_PIN_UNREPRESENTABLE = 178;
+constexpr int IDS_ALREADY_RUNNING = 179;
 } // namespace ids
 
 struct StringEntry {

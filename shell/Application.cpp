@@ -1,12 +1,16 @@
 #include "shell/Application.h"
 
 #include "engine/TextDigest.h"
+#include "platform/SingleInstance.h"
 #include "resources/StringTable.h"
 #include "shell/DialogBuilder.h"
 #include "shell/MainDlg.h"
+#include "shell/MessageBox.h"
 #include "shell/TokenStore.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
+#include <memory>
 
 void initialiseModule() {
     installDialogFonts();
@@ -21,11 +25,33 @@ int runValdorix(int argc, char** argv) {
 
     // The one store of the process: made before the main window, gone after it.
     TokenStoreScope store;
+
+    // Two copies on one database would each save their own stale list over the other's.
+    platform::SingleInstance instance(store.store().databasePath({}));
+    if (!instance.isPrimary()) {
+        if (!instance.askPrimaryToShow(3000))
+            MessageBox::show(nullptr, resources::ids::IDS_ALREADY_RUNNING, MessageBox::Information);
+        return 0;
+    }
+
     int exitCode = 0;
     {
         CMainDlg mainDlg;
         if (!mainDlg.Create())
             return 0;
+        // A second start asks this window to come to the front.
+        std::unique_ptr<QSocketNotifier> requests;
+        if (instance.requestSocket() >= 0) {
+            requests = std::make_unique<QSocketNotifier>(instance.requestSocket(), QSocketNotifier::Read);
+            QObject::connect(requests.get(), &QSocketNotifier::activated, &mainDlg, [&] {
+                if (!instance.takeRequest())
+                    return;
+                mainDlg.showNormal();
+                mainDlg.raise();
+                mainDlg.activateWindow();
+                instance.answerRequest();
+            });
+        }
         mainDlg.show();
         exitCode = QApplication::exec();
     }

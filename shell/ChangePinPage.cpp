@@ -60,12 +60,22 @@ void CChangePinPage::onCommand(int id, int notifyCode) {
 void CChangePinPage::changePin() {
     readFields();
     CValdorixTokenDB& store = tokenStore();
-    if (!store.changePin(m_current, m_pin)) {
-        wipeFields();
+    const PinChange change = store.changePin(m_current, m_pin);
+    wipeFields();
+    switch (change.status) {
+    case PinChange::WrongPin:
         MessageBox::show(this, resources::ids::IDS_INCORRECT_PIN, MessageBox::Error);
         return;
+    case PinChange::Unrepresentable:
+        MessageBox::show(this, resources::ids::IDS_PIN_UNREPRESENTABLE, MessageBox::Error);
+        return;
+    case PinChange::NotSaved:
+        // The old PIN still opens the file, and stays the PIN.
+        reportSaveFailure(this, change.saved);
+        return;
+    case PinChange::Changed:
+        break;
     }
-    wipeFields();
     MessageBox::show(this, resources::ids::IDS_PIN_CHANGED, MessageBox::Information);
     m_go->setEnabled(false);
     if (m_navigator)

@@ -5,6 +5,7 @@
 #include "shell/MessageBox.h"
 #include "shell/OpenFileDialog.h"
 #include "shell/PinPageCommon.h"
+#include "shell/SaveFailure.h"
 #include "shell/TokenStore.h"
 
 #include <QFile>
@@ -71,7 +72,7 @@ void CImportPage::import() {
         MessageBox::show(this, resources::ids::IDS_NO_TOKENS_IMPORTED, MessageBox::Error);
         return;
     }
-    store.save();
+    saveOrReport(this, store);
     if (!m_navigator)
         return;
     m_navigator->Navigate(pageid::Otp);

@@ -4,6 +4,7 @@
 #include "resources/StringTable.h"
 #include "shell/MessageBox.h"
 #include "shell/PinPageCommon.h"
+#include "shell/SaveFailure.h"
 #include "shell/TokenStore.h"
 
 bool CInstallPage::canInstall(const QString& name, const QString& serial, const QString& seed) {
@@ -56,7 +57,8 @@ void CInstallPage::install() {
         MessageBox::show(this, resources::ids::IDS_INVALID_SEED, MessageBox::Error);
         return;
     }
-    store.save();
+    // The token is in the list either way; a later save that works keeps it.
+    saveOrReport(this, store);
     if (!m_navigator)
         return;
     m_navigator->Navigate(pageid::Otp);

@@ -53,9 +53,9 @@ CLabelEditListView::CLabelEditListView(QWidget* parent, unsigned style) : QTreeW
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setItemDelegate(new LabelDelegate(this));
     m_labelEditing = (style & LVS_EDITLABELS) != 0;
-    // A click on the label of a row that is already selected starts the edit, as in a list view.
-    setEditTriggers(m_labelEditing ? QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed
-                                   : QAbstractItemView::NoEditTriggers);
+    // Renaming starts with F2 or the page's Edit button, never with a click: a click on one of
+    // several selected rows must select just that row, or Delete would take the others too.
+    setEditTriggers(m_labelEditing ? QAbstractItemView::EditKeyPressed : QAbstractItemView::NoEditTriggers);
 }
 
 void CLabelEditListView::setLabelEditing(bool on) {

@@ -40,11 +40,15 @@ void CLoginPage::onCommand(int id, int notifyCode) {
 void CLoginPage::logIn() {
     m_pin = itemText(IDC_PIN);
     CValdorixTokenDB& store = tokenStore();
-    if (store.setPin(m_pin) && store.load()) {
+    // An open store (reached again by Back) only checks the PIN: loading would re-key it, or drop
+    // changes that are not on disk.
+    const bool accepted =
+        store.isUnlocked() ? store.checkPin(m_pin) : store.setPin(m_pin) && store.load();
+    if (accepted) {
         // changePin checks the current PIN against this one later.
         store.pin = m_pin;
         wipe(m_pin);
-        navigateAfterUnlock(store, m_navigator);
+        navigateAfterUnlock(this, store, m_navigator);
         return;
     }
     MessageBox::show(this, resources::ids::IDS_INCORRECT_PIN, MessageBox::Error);

@@ -3,6 +3,7 @@
 #include "controls/IconResource.h"
 #include "resources/Menu.h"
 #include "resources/StringTable.h"
+#include "shell/SaveFailure.h"
 #include "shell/TokenStore.h"
 
 #include <QAction>
@@ -193,7 +194,7 @@ void CMainDlg::chooseToken(int position) {
     if (position < 0 || std::size_t(position) >= store.tokens.size())
         return;
     store.setDefaultIndex(position);
-    store.save();
+    saveOrReport(this, store);
     Navigate(pageid::Otp);
 }
 

@@ -4,6 +4,7 @@
 #include "resources/StringTable.h"
 #include "shell/LabelEditListView.h"
 #include "shell/MessageBox.h"
+#include "shell/SaveFailure.h"
 #include "shell/TokenStore.h"
 
 #include <QHeaderView>
@@ -131,7 +132,7 @@ void CManagerPage::makeDefault() {
         return;
     CValdorixTokenDB& store = tokenStore();
     store.setDefaultIndex(row);
-    store.save();
+    saveOrReport(this, store);
     for (int i = 0; i < m_list->topLevelItemCount(); ++i)
         setRowImage(i, ImageToken);
     setRowImage(row, ImageDefault);
@@ -152,7 +153,7 @@ bool CManagerPage::onEndLabelEdit(int row, const QString& text) {
     // An empty label is allowed: the display name then falls back to the composed name.
     if (const auto token = store.tokenAt(row))
         token->label = text.toStdU16String();
-    store.save();
+    saveOrReport(this, store);
     if (const auto token = store.defaultToken())
         setTitle(fromU16(token->displayName()));
     return true;
@@ -163,7 +164,7 @@ void CManagerPage::onDoubleClick(int row) {
         return;
     CValdorixTokenDB& store = tokenStore();
     store.setDefaultIndex(row);
-    store.save();
+    saveOrReport(this, store);
     if (m_navigator)
         m_navigator->Navigate(pageid::Otp);
 }
@@ -182,7 +183,7 @@ void CManagerPage::deleteSelected() {
         store.deleteToken(row);
         delete m_list->takeTopLevelItem(row);
     }
-    store.save();
+    saveOrReport(this, store);
 
     // The store clamps its default index to the new end.
     const std::shared_ptr<COtpToken> defaultToken = store.defaultToken();

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "shell/Page.h"
+#include "shell/SaveFailure.h"
 #include "store/TokenDB.h"
 
 // What the PIN pages do once the store is open: a token pack that still needs its authorisation
 // code leads to the activation page, anything else (none, or installed silently) to the home page.
-inline void navigateAfterUnlock(CTokenDB& store, CPageNavigator* navigator) {
-    const PackResult pack = store.checkTokenPack();
+// A pack token that could not be saved is reported; its pack stays for the next start.
+inline void navigateAfterUnlock(QWidget* owner, CTokenDB& store, CPageNavigator* navigator) {
+    const PackOutcome pack = store.checkTokenPack();
+    if (pack == PackInstalled && !pack.saved)
+        reportSaveFailure(owner, pack.saved);
     if (!navigator)
         return;
     navigator->Navigate(pack == PackPending ? pageid::TokenPackActivate : pageid::Otp);

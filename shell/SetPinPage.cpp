@@ -1,6 +1,8 @@
 #include "shell/SetPinPage.h"
 
 #include "controls/PngButton.h"
+#include "resources/StringTable.h"
+#include "shell/MessageBox.h"
 #include "shell/PinPageCommon.h"
 #include "shell/TokenStore.h"
 #include "shell/Wipe.h"
@@ -47,8 +49,17 @@ void CSetPinPage::setPin() {
     CValdorixTokenDB& store = tokenStore();
     store.markUnlocked();
     // An empty old PIN matches a store that was never loaded; the save inside makes the file.
-    store.changePin(u"", m_pin);
+    const PinChange change = store.changePin(u"", m_pin);
     wipe(m_pin);
     wipe(m_confirmation);
-    navigateAfterUnlock(store, m_navigator);
+    if (!change) {
+        // No file was made: the store stays closed, and the user can try again.
+        store.unlocked = false;
+        if (change.status == PinChange::Unrepresentable)
+            MessageBox::show(this, resources::ids::IDS_PIN_UNREPRESENTABLE, MessageBox::Error);
+        else
+            reportSaveFailure(this, change.saved);
+        return;
+    }
+    navigateAfterUnlock(this, store, m_navigator);
 }

@@ -30,34 +30,40 @@ private:
     int fd_;
 };
 
-bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
+std::error_code lastError() {
+    return {errno, std::generic_category()};
+}
+
+std::error_code writeAll(int fd, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            return false;
+            return lastError();
         }
         if (written == 0)
-            return false;
+            return std::make_error_code(std::errc::no_space_on_device);
         bytes = bytes.subspan(static_cast<std::size_t>(written));
     }
-    return true;
+    return {};
 }
 
-bool writeTemporary(const std::string& temporary, std::span<const std::uint8_t> bytes) {
+std::error_code writeTemporary(const std::string& temporary, std::span<const std::uint8_t> bytes) {
     FileDescriptor file(
         ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (file.get() < 0)
-        return false;
+        return lastError();
     // A stale temporary file from an earlier crash may carry another mode.
     if (::fchmod(file.get(), 0600) != 0)
-        return false;
-    if (!writeAll(file.get(), bytes))
-        return false;
+        return lastError();
+    if (auto error = writeAll(file.get(), bytes))
+        return error;
     if (::fsync(file.get()) != 0)
-        return false;
-    return file.close();
+        return lastError();
+    if (!file.close())
+        return lastError();
+    return {};
 }
 
 } // namespace
@@ -90,11 +96,14 @@ std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path) 
     return bytes;
 }
 
-bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+std::error_code writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
     const std::string temporary = path + ".new";
-    if (!writeTemporary(temporary, bytes) || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::error_code error = writeTemporary(temporary, bytes);
+    if (!error && ::rename(temporary.c_str(), path.c_str()) != 0)
+        error = lastError();
+    if (error) {
         ::unlink(temporary.c_str());
-        return false;
+        return error;
     }
     // Flush the folder too, so the rename itself survives a power cut: otherwise the old file could
     // come back with a counter whose code was already shown.
@@ -103,5 +112,5 @@ bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> 
     FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory.get() >= 0)
         ::fsync(directory.get());
-    return true;
+    return {};
 }

@@ -1,7 +1,8 @@
 #include "store/FileTokenDB.h"
 
+#include "engine/Md5.h"
 #include "engine/Rc4.h"
-#include "engine/TextDigest.h"
+#include "platform/CodePage.h"
 #include "store/ByteCursor.h"
 #include "store/FileBytes.h"
 #include "store/TokenArchive.h"
@@ -18,15 +19,42 @@ void encipher(const std::array<std::uint8_t, CFileTokenDB::KeySize>& key, std::s
     rc4Crypt(state, bytes.data(), bytes.size());
 }
 
+// The header's code page record: "CP" at bytes 2-3, then the code page, 16-bit little-endian, at
+// bytes 4-5. Older files have zeros there, which no reader of the header ever looked at.
+constexpr std::size_t CodePageTag = 2;
+constexpr std::size_t CodePageValue = 4;
+
+bool knownCodePage(unsigned codePage) {
+    switch (codePage) {
+    case 874: case 932: case 936: case 949: case 950:
+    case 1250: case 1251: case 1252: case 1253: case 1254: case 1255: case 1256: case 1257: case 1258:
+        return true;
+    default:
+        return false;
+    }
+}
+
+template <class Array>
+bool allZero(const Array& bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
+}
+
 } // namespace
 
 bool CFileTokenDB::load() {
+    bool loaded = false;
     // The archive layer reports faults by result, but an allocation can still throw.
     try {
-        return loadFile();
+        loaded = loadFile();
     } catch (const std::exception&) {
-        return false;
+        loaded = false;
     }
+    if (!loaded && m_keyBeforeAttempt)
+        key = *m_keyBeforeAttempt;
+    m_keyBeforeAttempt.reset();
+    if (loaded)
+        recordCodePage();
+    return loaded;
 }
 
 bool CFileTokenDB::loadFile() {
@@ -37,7 +65,7 @@ bool CFileTokenDB::loadFile() {
     if (!readHeader(stream))
         return false;
     // Before any PIN only the header is wanted.
-    if (std::all_of(key.begin(), key.end(), [](std::uint8_t b) { return b == 0; }))
+    if (allZero(key))
         return false;
 
     std::span<std::uint8_t> archive = std::span(*file).subspan(stream.position());
@@ -51,26 +79,29 @@ bool CFileTokenDB::loadFile() {
     return true;
 }
 
-bool CFileTokenDB::save() {
+SaveResult CFileTokenDB::save() {
     if (!unlocked)
-        return false;
+        return {databasePath({}), std::make_error_code(std::errc::operation_not_permitted)};
     try {
         return saveFile();
+    } catch (const std::bad_alloc&) {
+        return {databasePath({}), std::make_error_code(std::errc::not_enough_memory)};
     } catch (const std::exception&) {
-        return false;
+        return {databasePath({}), std::make_error_code(std::errc::io_error)};
     }
 }
 
-bool CFileTokenDB::saveFile() {
+SaveResult CFileTokenDB::saveFile() {
+    const std::string path = databasePath({});
     std::vector<std::uint8_t> file;
     ByteWriter stream(file);
     if (!writeHeader(stream))
-        return false;
+        return {path, std::make_error_code(std::errc::invalid_argument)};
     const std::size_t archiveStart = file.size();
     if (!writeTokenArchive(file, DatabaseMarker, defaultIndex, tokens))
-        return false;
+        return {path, std::make_error_code(std::errc::invalid_argument)};
     encipher(key, std::span(file).subspan(archiveStart));
-    return writeFileAtomically(databasePath({}), file);
+    return {path, writeFileAtomically(path, file)};
 }
 
 bool CFileTokenDB::exists() {
@@ -79,17 +110,69 @@ bool CFileTokenDB::exists() {
 }
 
 bool CFileTokenDB::setPin(std::u16string_view newPin) {
+    // Two setPin calls before a load still go back to the key of before the first.
+    if (!m_keyBeforeAttempt)
+        m_keyBeforeAttempt = key;
     deriveKey(newPin);
     return true;
 }
 
-bool CFileTokenDB::changePin(std::u16string_view oldPin, std::u16string_view newPin) {
+PinChange CFileTokenDB::changePin(std::u16string_view oldPin, std::u16string_view newPin) {
     if (oldPin != pin)
-        return false;
+        return {PinChange::WrongPin, {}};
+    const auto oldHeader = header;
+    recordCodePage();
+    if (!pinRepresentable(newPin)) {
+        header = oldHeader;
+        return {PinChange::Unrepresentable, {}};
+    }
+    const Key oldKey = key;
+    std::u16string oldText = pin;
     pin = newPin;
     deriveKey(newPin);
-    save();
-    return true;
+    SaveResult saved = save();
+    if (!saved) {
+        // The file on disk still opens with the old PIN; keep saving under it.
+        pin.swap(oldText);
+        key = oldKey;
+        header = oldHeader;
+    }
+    std::fill(oldText.begin(), oldText.end(), u'\0');
+    if (!saved)
+        return {PinChange::NotSaved, std::move(saved)};
+    return {PinChange::Changed, {}};
+}
+
+bool CFileTokenDB::checkPin(std::u16string_view candidate) {
+    if (!unlocked || allZero(key))
+        return false;
+    const Key derived = keyFor(candidate);
+    // Compared in full whatever the first difference, like any secret.
+    std::uint8_t difference = 0;
+    for (std::size_t i = 0; i < KeySize; ++i)
+        difference |= derived[i] ^ key[i];
+    return difference == 0;
+}
+
+unsigned CFileTokenDB::databaseCodePage() const {
+    if (header[CodePageTag] == 'C' && header[CodePageTag + 1] == 'P') {
+        const unsigned recorded = header[CodePageValue] | (unsigned(header[CodePageValue + 1]) << 8);
+        if (knownCodePage(recorded))
+            return recorded;
+    }
+    return platform::activeCodePage();
+}
+
+bool CFileTokenDB::pinRepresentable(std::u16string_view candidate) const {
+    return platform::representable(candidate, databaseCodePage());
+}
+
+void CFileTokenDB::recordCodePage() {
+    const unsigned codePage = databaseCodePage();
+    header[CodePageTag] = 'C';
+    header[CodePageTag + 1] = 'P';
+    header[CodePageValue] = static_cast<std::uint8_t>(codePage & 0xFF);
+    header[CodePageValue + 1] = static_cast<std::uint8_t>(codePage >> 8);
 }
 
 bool CFileTokenDB::readHeader(ByteReader& stream) {
@@ -106,9 +189,17 @@ bool CFileTokenDB::writeHeader(ByteWriter& stream) {
 }
 
 void CFileTokenDB::deriveKey(std::u16string_view newPin) {
-    key.fill(0);
-    std::u16string text(newPin);
+    key = keyFor(newPin);
+}
+
+CFileTokenDB::Key CFileTokenDB::keyFor(std::u16string_view candidate) {
+    Key derived{};
+    std::u16string text(candidate);
     text += keySalt();
-    md5OfText(text, key.data());
-    std::copy_n(key.begin(), 4, key.begin() + 16);
+    std::string bytes = platform::toAnsi(text, databaseCodePage());
+    MD5().digest(bytes.data(), bytes.size(), derived.data());
+    std::fill(text.begin(), text.end(), u'\0');
+    std::fill(bytes.begin(), bytes.end(), '\0');
+    std::copy_n(derived.begin(), 4, derived.begin() + 16);
+    return derived;
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,13 @@ inline constexpr std::u16string_view DatabaseMarker = u"VALDORIXDATABASEFLAG4";
 //
 // Single-threaded, like CTokenDB. Until a load completes or markUnlocked() is called, save()
 // writes nothing, so a list that was only partly read can never replace the file.
+//
+// A log-in attempt is setPin followed by load. When that load fails, the key, the accepted PIN
+// and the unlocked state are left exactly as they were before setPin, so a mistyped PIN can
+// never become the key of the next save.
+//
+// The PIN becomes bytes in the code page recorded in the header (see databaseCodePage), so the
+// same PIN opens the file whatever the locale of the session.
 class CFileTokenDB : public CTokenDB {
 public:
     static constexpr std::size_t HeaderSize = 150;
@@ -25,21 +33,33 @@ public:
 
     // Reads the file at databasePath(""): the header always (when the file has one), then, with
     // a key, the archive. True only when the whole archive was read and its marker matched;
-    // then the list and default index are replaced and the database is unlocked.
+    // then the list and default index are replaced and the database is unlocked. A failed load
+    // after setPin puts back the key that setPin replaced.
     bool load() override;
 
-    // Atomically replaces the file with the header and the enciphered archive. False when
-    // locked (nothing is touched) or on any failure (the old file stays).
-    bool save() override;
+    // Atomically replaces the file with the header and the enciphered archive. Fails when
+    // locked (nothing is touched) or on any failure (the old file stays), with the reason.
+    SaveResult save() override;
 
     bool exists() override;
 
     // Derives the key from `pin`; the load that follows checks it. Always true.
     bool setPin(std::u16string_view pin) override;
 
-    // False and nothing changed unless `oldPin` equals the accepted PIN. Otherwise the new PIN
-    // is accepted, the key derived from it and the file saved; true whatever the save gave.
-    bool changePin(std::u16string_view oldPin, std::u16string_view newPin) override;
+    // WrongPin and nothing changed unless `oldPin` equals the accepted PIN; Unrepresentable and
+    // nothing changed when the database's code page cannot hold `newPin`. Otherwise the new
+    // PIN is accepted, the key derived from it and the file saved; when that save fails, the
+    // old PIN and key are put back (the file on disk still opens with the old PIN): NotSaved.
+    PinChange changePin(std::u16string_view oldPin, std::u16string_view newPin) override;
+
+    // Whether `pin` gives the key in use, i.e. opens the unlocked database. Nothing changes.
+    bool checkPin(std::u16string_view pin);
+
+    // The code page the database's PIN is written in: the one recorded in the header, else (a
+    // file from before the record, or none yet) the session's.
+    unsigned databaseCodePage() const;
+    // Whether a PIN can be chosen for this database without losing characters.
+    bool pinRepresentable(std::u16string_view pin) const;
 
     bool readHeader(ByteReader& stream) override;
     bool writeHeader(ByteWriter& stream) override;
@@ -52,7 +72,8 @@ public:
     bool isUnlocked() const { return unlocked; }
     void markUnlocked() { unlocked = true; }
 
-    // key := MD5 of the ANSI bytes of `pin` followed by keySalt(), then bytes 0-3 again.
+    // key := MD5 of the bytes of `pin` followed by keySalt() in databaseCodePage(), then
+    // bytes 0-3 again.
     void deriveKey(std::u16string_view pin);
 
     bool unlocked = false;
@@ -62,6 +83,14 @@ public:
     std::u16string pin;
 
 private:
+    using Key = std::array<std::uint8_t, KeySize>;
+
     bool loadFile();
-    bool saveFile();
+    SaveResult saveFile();
+    Key keyFor(std::u16string_view pin);
+    // Writes the session's code page into the header unless one is recorded already.
+    void recordCodePage();
+
+    // The key before the setPin of a log-in attempt still being checked by load.
+    std::optional<Key> m_keyBeforeAttempt;
 };

@@ -91,34 +91,41 @@ std::shared_ptr<COtpToken> CTokenDB::importCsvData(std::string_view bytes) {
     return last;
 }
 
-PackResult CTokenDB::checkTokenPack() {
+namespace {
+
+// Saves the store after a pack's token was added; the pack goes only once the token is on disk.
+PackOutcome keepPackToken(CTokenDB& store, std::shared_ptr<COtpToken> token) {
+    store.pendingPack = nullptr;
+    store.addToken(std::move(token), false);
+    PackOutcome outcome{PackInstalled, store.save()};
+    if (outcome.saved)
+        deleteDescriptorFile();
+    return outcome;
+}
+
+} // namespace
+
+PackOutcome CTokenDB::checkTokenPack() {
     auto bytes = readDescriptorFile();
     if (!bytes)
-        return NoPack;
+        return {NoPack, {}};
     auto pack = std::make_shared<std::vector<std::uint8_t>>(std::move(*bytes));
     // The decoder deciphers in place (with the pack's own key, when it carries one); the waiting
     // bytes must stay as they were read.
     std::vector<std::uint8_t> attempt = *pack;
-    if (auto token = decodeDescriptorFile(attempt, u"")) {
-        pendingPack = nullptr;
-        addToken(std::move(token), false);
-        save();
-        return PackInstalled;
-    }
+    if (auto token = decodeDescriptorFile(attempt, u""))
+        return keepPackToken(*this, std::move(token));
     pendingPack = std::move(pack);
-    return PackPending;
+    return {PackPending, {}};
 }
 
-PackResult CTokenDB::activateTokenPack(std::u16string_view code) {
+PackOutcome CTokenDB::activateTokenPack(std::u16string_view code) {
     if (!pendingPack)
-        return NoPack;
+        return {NoPack, {}};
     // The decoder deciphers in place; a copy keeps the waiting bytes intact for the next code.
     std::vector<std::uint8_t> attempt = *pendingPack;
     auto token = decodeDescriptorFile(attempt, code);
     if (!token)
-        return PackPending;
-    pendingPack = nullptr;
-    addToken(std::move(token), false);
-    save();
-    return PackInstalled;
+        return {PackPending, {}};
+    return keepPackToken(*this, std::move(token));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/OtpToken.h"
+#include "store/SaveResult.h"
 
 #include <cstdint>
 #include <memory>
@@ -16,6 +17,24 @@ enum PackResult : int {
     PackPending = 0,   // a pack is waiting for its authorisation code
     PackInstalled = 1, // its token was added and saved, and the pack file deleted
     NoPack = 2,
+};
+
+// A pack operation's result and, when it installed a token, how saving it went. The pack file is
+// deleted only once its token is on disk, so a failed save leaves it for the next start.
+struct [[nodiscard]] PackOutcome {
+    PackResult result = NoPack;
+    SaveResult saved;
+
+    bool operator==(PackResult other) const { return result == other; }
+};
+
+// What changePin did; false unless the PIN was changed and saved.
+struct [[nodiscard]] PinChange {
+    enum Status { Changed, WrongPin, Unrepresentable, NotSaved };
+    Status status = Changed;
+    SaveResult saved; // why the save failed, for NotSaved
+
+    explicit operator bool() const { return status == Changed; }
 };
 
 // The token database: the ordered token list, the default token's index and a token pack that
@@ -34,10 +53,10 @@ public:
     virtual ~CTokenDB() = default;
 
     virtual bool load() = 0;
-    virtual bool save() = 0;
+    virtual SaveResult save() = 0;
     virtual bool exists() = 0;
     virtual bool setPin(std::u16string_view pin) = 0;
-    virtual bool changePin(std::u16string_view oldPin, std::u16string_view newPin) = 0;
+    virtual PinChange changePin(std::u16string_view oldPin, std::u16string_view newPin) = 0;
     // The plain file header around the archive; none at this level.
     virtual bool readHeader(ByteReader& stream);
     virtual bool writeHeader(ByteWriter& stream);
@@ -74,14 +93,14 @@ public:
     std::shared_ptr<COtpToken> importCsvData(std::string_view bytes);
 
     // Looks for the token pack file: absent or unreadable gives NoPack; a pack that decodes
-    // without a code is added (unless the list has that token), saved and deleted; otherwise its
-    // bytes wait in `pendingPack` for activateTokenPack.
-    PackResult checkTokenPack();
+    // without a code is added (unless the list has that token), saved and, once saved, deleted;
+    // otherwise its bytes wait in `pendingPack` for activateTokenPack.
+    PackOutcome checkTokenPack();
 
     // Decodes the waiting pack with `code`: NoPack when none waits; PackInstalled when it yields
-    // a token (added unless present, saved, pack file deleted); PackPending for a wrong code.
-    // A wrong code leaves the waiting bytes as they were.
-    PackResult activateTokenPack(std::u16string_view code);
+    // a token (added unless present, saved, pack file deleted once saved); PackPending for a
+    // wrong code. A wrong code leaves the waiting bytes as they were.
+    PackOutcome activateTokenPack(std::u16string_view code);
 
     std::vector<std::shared_ptr<COtpToken>> tokens;
     std::int32_t defaultIndex = 0;

@@ -1,6 +1,7 @@
 // Token store: whole load and save, the archive alone beside Boost.Serialization writing and
 // reading the same records, and CSV splitting beside Boost.Regex running the two patterns.
 #include "platform/Folders.h"
+#include "store/MemoryTokenDB.h"
 #include "store/CsvSplit.h"
 #include "store/FileBytes.h"
 #include "store/FileTokenDB.h"
@@ -158,7 +159,7 @@ void BM_AtomicWriteOnly(benchmark::State& state) {
     const std::size_t size = std::filesystem::file_size(path);
     const std::vector<std::uint8_t> bytes(size, 0x5A);
     for (auto _ : state) {
-        if (!writeFileAtomically(path, bytes))
+        if (writeFileAtomically(path, bytes))
             state.SkipWithError("write failed");
     }
     state.counters["bytes"] = static_cast<double>(size);
@@ -259,19 +260,10 @@ std::string csvLines(std::size_t count) {
     return text;
 }
 
-class MemoryTokenDB : public CTokenDB {
-public:
-    bool load() override { return false; }
-    bool save() override { return false; }
-    bool exists() override { return false; }
-    bool setPin(std::u16string_view) override { return true; }
-    bool changePin(std::u16string_view, std::u16string_view) override { return false; }
-};
-
 void BM_ImportCsv(benchmark::State& state) {
     const std::string text = csvLines(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) {
-        MemoryTokenDB db;
+        CMemoryTokenDB db;
         db.tokens.reserve(static_cast<std::size_t>(state.range(0)));
         if (!db.importCsvData(text))
             state.SkipWithError("no token");

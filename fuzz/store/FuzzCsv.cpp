@@ -1,26 +1,13 @@
 // CSV import on arbitrary file bytes, and the splitting it rests on.
 #include "platform/CodePage.h"
 #include "store/CsvSplit.h"
-#include "store/TokenDB.h"
+#include "store/MemoryTokenDB.h"
 
 #include <cstdlib>
 
-namespace {
-
-class MemoryTokenDB : public CTokenDB {
-public:
-    bool load() override { return false; }
-    bool save() override { return false; }
-    bool exists() override { return false; }
-    bool setPin(std::u16string_view) override { return true; }
-    bool changePin(std::u16string_view, std::u16string_view) override { return false; }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    MemoryTokenDB db;
+    CMemoryTokenDB db;
     auto last = db.importCsvData(bytes);
     if ((last == nullptr) != db.tokens.empty() || (last && db.defaultToken() != last))
         std::abort();

@@ -9,6 +9,7 @@
 #include "resources/StringTable.h"
 #include "shell/MessageBox.h"
 #include "shell/PinPageCommon.h"
+#include "shell/SaveFailure.h"
 #include "shell/TokenStore.h"
 
 std::vector<std::uint8_t> CActivatePage::decodePackText(std::u16string_view text) {
@@ -69,7 +70,10 @@ void CActivatePage::activate() {
     token->provisioned = 1;
     CValdorixTokenDB& store = tokenStore();
     store.addToken(std::move(token), true);
-    store.save();
+    // Not told to the server before the token is on disk: a token lost at exit cannot be fetched
+    // again.
+    if (!saveOrReport(this, store))
+        return;
     if (m_navigator)
         m_navigator->ShowPage(pageid::Progress, {QStringLiteral("DownloadTokenOK")});
 }

@@ -4,10 +4,12 @@
 #include "provisioning/RpcCaller.h"
 #include "provisioning/ServerOperations.h"
 #include "resources/StringTable.h"
+#include "shell/SaveFailure.h"
 #include "shell/TokenStore.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <cstdio>
 #include <utility>
 
 using namespace resources::ids;
@@ -37,8 +39,12 @@ CProgressPage::~CProgressPage() {
     m_workers.requestStop();
     m_workers.joinAll();
     // A token the server already handed over is not lost at exit.
-    for (const Delivery& delivery : m_mailbox->take())
-        keepDownloadedToken(delivery);
+    for (const Delivery& delivery : m_mailbox->take()) {
+        // No window can be shown any more: standard error is the last place to say it.
+        if (const SaveResult saved = keepDownloadedToken(delivery); !saved)
+            std::fprintf(stderr, "Valdorix could not save a downloaded token to %s: %s\n", saved.path.c_str(),
+                         saved.reason().c_str());
+    }
 }
 
 void CProgressPage::OnInitDialog() {
@@ -182,12 +188,12 @@ void CProgressPage::startWorker(Operation operation, const QString& url, const Q
         showError(resourceString(IDS_CONNECT_FAILED));
 }
 
-void CProgressPage::keepDownloadedToken(const Delivery& delivery) {
+SaveResult CProgressPage::keepDownloadedToken(const Delivery& delivery) {
     if (!delivery.outcome.token)
-        return;
+        return {};
     CValdorixTokenDB& store = tokenStore();
     store.addToken(delivery.outcome.token, true);
-    store.save();
+    return store.save();
 }
 
 void CProgressPage::takeOutcomes() {
@@ -195,7 +201,8 @@ void CProgressPage::takeOutcomes() {
         ++m_outcomesTaken;
         const Outcome& outcome = delivery.outcome;
         // A download keeps its token even when the page was left or a newer command runs.
-        keepDownloadedToken(delivery);
+        if (const SaveResult saved = keepDownloadedToken(delivery); !saved)
+            reportSaveFailure(this, saved);
         const bool latest = delivery.command == m_command;
         if (outcome.kind == Outcome::Kind::PackHandOff) {
             if (latest)

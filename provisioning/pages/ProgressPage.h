@@ -5,6 +5,7 @@
 #include "provisioning/pages/Mailbox.h"
 #include "provisioning/pages/WorkerGroup.h"
 #include "shell/PageImpl.h"
+#include "store/SaveResult.h"
 
 #include <QLabel>
 #include <QPointer>
@@ -71,7 +72,8 @@ private:
     void startWorker(Operation operation, const QString& url, const QString& first, const QString& second);
     // Runs on the UI thread, queued by a worker that has ended.
     void takeOutcomes();
-    static void keepDownloadedToken(const Delivery& delivery);
+    // Adds and saves a downloaded token, if the delivery carries one.
+    static SaveResult keepDownloadedToken(const Delivery& delivery);
 
     std::shared_ptr<Mailbox<Delivery>> m_mailbox;
     QPointer<CClipPlayer> m_animation;

@@ -3,6 +3,7 @@
 #include "controls/PngButton.h"
 #include "engine/OtpToken.h"
 #include "shell/PinPageCommon.h"
+#include "shell/SaveFailure.h"
 #include "shell/TokenStore.h"
 
 QWidget* CSynchronisePage::createControl(const resources::DialogItem& item, QWidget* parent) {
@@ -44,9 +45,11 @@ void CSynchronisePage::synchronise() {
     const std::shared_ptr<COtpToken> token = store.defaultToken();
     if (!token)
         return;
+    const std::int64_t counterBefore = token->counter;
     const std::u16string codes = token->syncCodes();
     // The advanced counter is on disk before the server hears of it, whatever the server says.
-    store.save();
+    if (!saveCodeCounter(this, store, *token, counterBefore))
+        return;
     if (m_navigator)
         m_navigator->ShowPage(pageid::Progress,
                               {QStringLiteral("SyncToken"), QString::fromStdU16String(token->serviceUrl),

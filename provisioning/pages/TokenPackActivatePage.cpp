@@ -4,6 +4,7 @@
 #include "resources/StringTable.h"
 #include "shell/MessageBox.h"
 #include "shell/PinPageCommon.h"
+#include "shell/SaveFailure.h"
 #include "shell/TokenStore.h"
 
 QWidget* CTokenPackActivatePage::createControl(const resources::DialogItem& item, QWidget* parent) {
@@ -37,12 +38,18 @@ void CTokenPackActivatePage::activate() {
     // Used as typed: blanks around the code are part of it.
     m_code = itemText(IDC_CODE);
     CValdorixTokenDB& store = tokenStore();
-    if (store.activateTokenPack(m_code) == PackPending) {
+    const PackOutcome outcome = store.activateTokenPack(m_code);
+    if (outcome == PackPending) {
         // The next attempt starts from the file as it is on disk.
-        store.checkTokenPack();
+        const PackOutcome again = store.checkTokenPack();
+        if (again == PackInstalled && !again.saved)
+            reportSaveFailure(this, again.saved);
         MessageBox::show(this, resources::ids::IDS_DECODE_FAILED, MessageBox::Error);
         return;
     }
+    // The pack stays on disk for the next start when its token could not be saved.
+    if (outcome == PackInstalled && !outcome.saved)
+        reportSaveFailure(this, outcome.saved);
     if (m_navigator)
         m_navigator->ShowPage(pageid::Otp, {});
 }

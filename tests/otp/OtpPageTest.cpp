@@ -81,6 +81,26 @@ TEST_F(OtpPageTest, EventTokenGoShowsRfc4226CodesLocksGoAndSavesTheCounter) {
     EXPECT_EQ(reloadStore()->tokens.at(0)->counter, 2);
 }
 
+TEST_F(OtpPageTest, GoShowsNoCodeWhoseCounterCouldNotBeSaved) {
+    auto token = addToken(makeToken(TokenKind::Event, u"Mail", u"EV1"));
+    COtpPage* page = otpPage();
+    const fs::path blocker = databaseFile().string() + ".new";
+    fs::create_directories(blocker); // every save fails
+
+    click(go(page));
+    EXPECT_EQ(page->plate()->topCode(), u"");
+    EXPECT_EQ(token->counter, 0);
+    EXPECT_TRUE(go(page)->isEnabled());
+    ASSERT_EQ(MessageBox::answered().size(), 1);
+    EXPECT_TRUE(MessageBox::answered()[0].text.contains(QStringLiteral("Is a directory")));
+
+    // Once the disk takes it, the same first code comes: it was never shown.
+    fs::remove_all(blocker);
+    click(go(page));
+    EXPECT_EQ(page->plate()->topCode(), u"755224");
+    EXPECT_EQ(reloadStore()->tokens.at(0)->counter, 1);
+}
+
 TEST_F(OtpPageTest, GoWithIntervalZeroCountsDownFrom180AndAChallengeOnlyTokenShowsNothing) {
     auto token = addToken(makeToken(TokenKind::ChallengeOnly, u"Bare", u"CO1"));
     token->interval = 0;
@@ -264,7 +284,7 @@ TEST_F(OtpPageTest, FirstStartGoesFromTheNewPinToACodeOnScreen) {
 
     // A token arrives (as the install page would add it) and the menu makes it the default.
     store().tokens.push_back(makeToken(TokenKind::Event, u"Mail", u"EV1"));
-    store().save();
+    EXPECT_TRUE(store().save());
     m_window->Navigate(pageid::Otp);
     click(go(page));
     EXPECT_EQ(page->plate()->topCode(), u"755224");

@@ -86,7 +86,7 @@ protected:
 
     std::shared_ptr<COtpToken> addToken(std::shared_ptr<COtpToken> token) {
         store().tokens.push_back(token);
-        store().save();
+        EXPECT_TRUE(store().save());
         return token;
     }
 

@@ -83,7 +83,7 @@ protected:
         token->setSecondaryKey(key, 20);
         store().tokens.push_back(token);
         store().setDefaultIndex(0);
-        store().save();
+        EXPECT_TRUE(store().save());
         return token;
     }
 };

@@ -298,6 +298,30 @@ TEST_F(ManagerPageTest, DefaultMakesTheFirstSelectedRowTheDefault) {
     EXPECT_EQ(reopen()->defaultIndex, 1);
 }
 
+TEST_F(ManagerPageTest, AClickOnOneOfSeveralSelectedRowsSelectsJustThatRow) {
+    CManagerPage* page = openManager(fiveTokens(), 0);
+    ASSERT_NE(page, nullptr);
+    clickRow(0);
+    m_list->setFocus();
+    QTest::keyClick(m_list, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_EQ(m_list->selectedItems().size(), 5);
+
+    clickRow(3);
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    EXPECT_FALSE(m_list->isEditingLabel());
+    ASSERT_EQ(m_list->selectedItems().size(), 1);
+    EXPECT_EQ(m_list->selectedItems()[0]->text(0), QStringLiteral("Wiki"));
+
+    MessageBox::setNextAnswer(MessageBox::IDYES);
+    click(page, CManagerPage::IDC_DELETE);
+    EXPECT_EQ(labels(store().tokens), (std::vector<std::u16string>{u"Mail", u"VPN", u"Bank", u"Shop"}));
+
+    // Renaming is still at hand, by the Edit button.
+    clickRow(1);
+    click(page, CManagerPage::IDC_EDIT);
+    EXPECT_TRUE(m_list->isEditingLabel());
+}
+
 TEST_F(ManagerPageTest, DoubleClickShowsTheOtpPageWithThatToken) {
     CManagerPage* page = openManager(fiveTokens(), 0);
     ASSERT_NE(page, nullptr);

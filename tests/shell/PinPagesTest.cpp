@@ -1,6 +1,7 @@
 #include "ShellTestSupport.h"
 #include "engine/Rc4.h"
 #include "engine/TextDigest.h"
+#include "platform/CodePage.h"
 #include "resources/Menu.h"
 #include "shell/ChangePinPage.h"
 #include "shell/LoginPage.h"
@@ -211,6 +212,76 @@ TEST_F(PinPagesTest, SecondStartShowsLoginAndWrongPinsKeepItLocked) {
     EXPECT_EQ(window.GetCurrentPageId(), pageid::Otp);
 }
 
+TEST_F(PinPagesTest, AMistypedPinAfterBackNeitherOpensNorRekeysTheStore) {
+    createDatabase(u"2468", 1);
+    writePack(packNeedingCode());
+    CMainDlg& window = openMainWindow({pageid::Otp, pageid::TokenPackActivate});
+    auto* page = currentPage<CLoginPage>();
+    QLineEdit* pin = edit(page, CLoginPage::IDC_PIN);
+    type(pin, QStringLiteral("2468"));
+    page->onCommand(CLoginPage::IDC_LOGIN, BN_CLICKED);
+    ASSERT_EQ(window.GetCurrentPageId(), pageid::TokenPackActivate);
+    const auto key = store().key;
+
+    window.GoBack();
+    ASSERT_EQ(window.GetCurrentPageId(), pageid::Login);
+    type(pin, QStringLiteral("1111"));
+    page->onCommand(CLoginPage::IDC_LOGIN, BN_CLICKED);
+    ASSERT_EQ(MessageBox::answered().size(), 1);
+    EXPECT_EQ(MessageBox::answered()[0].text, QStringLiteral("Incorrect PIN! Please try again."));
+    EXPECT_EQ(window.GetCurrentPageId(), pageid::Login);
+    EXPECT_EQ(store().key, key);
+    EXPECT_EQ(store().pin, u"2468");
+
+    // The next save still writes under the real PIN.
+    EXPECT_TRUE(store().save());
+    EXPECT_TRUE(opensWith(u"2468"));
+    EXPECT_FALSE(opensWith(u"1111"));
+
+    // The real PIN goes on without reading the file again.
+    store().tokens.clear();
+    type(pin, QStringLiteral("2468"));
+    page->onCommand(CLoginPage::IDC_LOGIN, BN_CLICKED);
+    EXPECT_EQ(window.GetCurrentPageId(), pageid::TokenPackActivate);
+    EXPECT_TRUE(store().tokens.empty());
+}
+
+TEST_F(PinPagesTest, AFirstPinThatCannotBeSavedIsReportedAndTheStoreStaysClosed) {
+    fs::create_directories(fs::path(databaseFile().string() + ".new")); // takes the temporary's name
+    openMainWindow({pageid::Otp});
+    auto* page = currentPage<CSetPinPage>();
+    type(edit(page, CSetPinPage::IDC_NEW_PIN), QStringLiteral("1234"));
+    type(edit(page, CSetPinPage::IDC_CONFIRM_PIN), QStringLiteral("1234"));
+    page->onCommand(CSetPinPage::IDC_GO, BN_CLICKED);
+
+    ASSERT_EQ(MessageBox::answered().size(), 1);
+    EXPECT_EQ(MessageBox::answered()[0].icon, MessageBox::Error);
+    EXPECT_EQ(MessageBox::answered()[0].text,
+              QStringLiteral("Valdorix could not save your tokens to %1: Is a directory. Your last change is not stored.")
+                  .arg(QString::fromStdString(databaseFile().string())));
+    EXPECT_EQ(m_window->GetCurrentPageId(), pageid::SetPin);
+    EXPECT_FALSE(store().isUnlocked());
+}
+
+TEST_F(PinPagesTest, APinTheDatabaseCannotHoldIsRefused) {
+    platform::setCodePageForTesting(1252);
+    openMainWindow({pageid::Otp});
+    auto* page = currentPage<CSetPinPage>();
+    const QString cyrillic = QStringLiteral("\u043f\u0430\u0440\u043e\u043b\u044c");
+    // Typed as an input method would: key clicks carry Latin-1 only.
+    edit(page, CSetPinPage::IDC_NEW_PIN)->setText(cyrillic);
+    edit(page, CSetPinPage::IDC_CONFIRM_PIN)->setText(cyrillic);
+    page->onCommand(CSetPinPage::IDC_GO, BN_CLICKED);
+    platform::setCodePageForTesting(0);
+
+    ASSERT_EQ(MessageBox::answered().size(), 1);
+    EXPECT_EQ(MessageBox::answered()[0].text,
+              QStringLiteral("This PIN has characters that your token database cannot store. Please choose a PIN "
+                             "without them."));
+    EXPECT_EQ(m_window->GetCurrentPageId(), pageid::SetPin);
+    EXPECT_FALSE(fs::exists(databaseFile()));
+}
+
 TEST_F(PinPagesTest, EnterInThePinBoxLogsIn) {
     createDatabase(u"2468");
     openMainWindow({pageid::Otp});
@@ -296,6 +367,21 @@ TEST_F(ChangePinTest, SuccessRekeysTheFile) {
     m_window->onCommand(resources::ids::ID_CHANGE_PIN);
     EXPECT_EQ(edit(page, CChangePinPage::IDC_NEW_PIN)->text(), QStringLiteral("1357"));
     EXPECT_FALSE(control(page, CChangePinPage::IDC_GO)->isEnabled());
+}
+
+TEST_F(ChangePinTest, AChangeThatCannotBeSavedKeepsTheOldPin) {
+    CChangePinPage* page = openChangePin();
+    fs::create_directories(fs::path(databaseFile().string() + ".new"));
+    fill(page, "2468", "1357", "1357");
+    page->onCommand(CChangePinPage::IDC_GO, BN_CLICKED);
+    ASSERT_EQ(MessageBox::answered().size(), 1);
+    EXPECT_TRUE(MessageBox::answered()[0].text.startsWith(QStringLiteral("Valdorix could not save your tokens")));
+    EXPECT_EQ(m_window->GetCurrentPageId(), pageid::ChangePin);
+    EXPECT_EQ(store().pin, u"2468");
+
+    fs::remove_all(fs::path(databaseFile().string() + ".new"));
+    EXPECT_TRUE(store().save());
+    EXPECT_TRUE(opensWith(u"2468"));
 }
 
 TEST_F(ChangePinTest, TheNewPinMayEqualTheOld) {

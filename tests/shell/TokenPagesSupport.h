@@ -80,7 +80,7 @@ protected:
         }
         store().tokens = std::move(tokens);
         store().setDefaultIndex(defaultIndex);
-        store().save();
+        EXPECT_TRUE(store().save());
         m_saves = std::make_unique<SaveCounter>(productFolder());
         return window;
     }

@@ -1,5 +1,6 @@
 #include "ArchiveBuilder.h"
 #include "StoreTestSupport.h"
+#include "platform/CodePage.h"
 #include "store/TokenArchive.h"
 
 #include <cstring>
@@ -83,8 +84,14 @@ TEST_F(ArchiveFileTest, EmptyDatabaseIs249BytesFieldByField) {
     const Bytes archive = savedArchive();
     const Bytes file = readFile(databaseFile());
     ASSERT_EQ(file.size(), 249u);
+    // Version 1, then the code page the PIN is written in ("CP", 16-bit little-endian).
     Bytes header(150, 0);
     header[0] = 1;
+    const unsigned codePage = platform::activeCodePage();
+    header[2] = 'C';
+    header[3] = 'P';
+    header[4] = std::uint8_t(codePage & 0xFF);
+    header[5] = std::uint8_t(codePage >> 8);
     EXPECT_EQ(Bytes(file.begin(), file.begin() + 150), header);
 
     ASSERT_EQ(archive.size(), 99u);

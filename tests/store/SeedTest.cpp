@@ -1,20 +1,11 @@
 #include "store/SeedCode.h"
-#include "store/TokenDB.h"
+#include "store/MemoryTokenDB.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <string>
 
 namespace {
-
-class MemoryTokenDB : public CTokenDB {
-public:
-    bool load() override { return false; }
-    bool save() override { return false; }
-    bool exists() override { return false; }
-    bool setPin(std::u16string_view) override { return true; }
-    bool changePin(std::u16string_view, std::u16string_view) override { return false; }
-};
 
 // The Luhn digit written out plainly: double every other digit from the lowest.
 int luhn(std::uint64_t value, int digits) {
@@ -55,7 +46,7 @@ std::string word(int j) {
 }
 
 TEST(SeedCode, HandWrittenCodes) {
-    MemoryTokenDB db;
+    CMemoryTokenDB db;
     auto t = db.createTokenFromSeed(u"Web", u"12345678", u"020000012345678901");
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t->kind, TokenKind::Event);
@@ -99,7 +90,7 @@ TEST(SeedCode, HandWrittenCodes) {
 }
 
 TEST(SeedCode, LengthVersionAndEmptyInputsAreRejected) {
-    MemoryTokenDB db;
+    CMemoryTokenDB db;
     const std::u16string good = makeSeed(0, "4711", "00000");
     ASSERT_NE(db.createTokenFromSeed(u"n", u"4711", good), nullptr);
     db.tokens.clear();
@@ -125,7 +116,7 @@ TEST(SeedCode, LengthVersionAndEmptyInputsAreRejected) {
 }
 
 TEST(SeedCode, CheckDigitsTieTheCodeToItsSerial) {
-    MemoryTokenDB db;
+    CMemoryTokenDB db;
     const std::u16string code = makeSeed(0, "4711", "00000");
     EXPECT_EQ(db.createTokenFromSeed(u"n", u"4712", code), nullptr);
     // 4711 over four digits and 04711 over five give the same check digit.
@@ -152,7 +143,7 @@ TEST(SeedCode, SerialIsReadAsA32BitNumberOverItsUtf16Length) {
     EXPECT_EQ(readSeedNumber(u"x42", INT32_MIN, INT32_MAX), 0);
     EXPECT_EQ(readSeedNumber(u"-", INT32_MIN, INT32_MAX), 0);
 
-    MemoryTokenDB db;
+    CMemoryTokenDB db;
     std::u16string code = makeSeed(0, "1", "00000");
     code[1] = static_cast<char16_t>(u'0' + luhn(2147483647, 11));
     EXPECT_NE(db.createTokenFromSeed(u"n", u"99999999999", withCodeDigit(code)), nullptr);
@@ -167,7 +158,7 @@ TEST(SeedCode, SerialIsReadAsA32BitNumberOverItsUtf16Length) {
 }
 
 TEST(SeedCode, NonDigitCharactersReadAsZeroOrEndTheNumber) {
-    MemoryTokenDB db;
+    CMemoryTokenDB db;
     // Letters in the secret end the code value after the parameter word.
     const std::u16string letters = makeSeed(0, "4711", "00000", "ABCDEFGHIJ");
     auto t = db.createTokenFromSeed(u"n", u"4711", letters);
@@ -198,7 +189,7 @@ TEST(SeedCode, KindsAndSuitesByVersion) {
         {1, 3, TokenKind::EventTime, u""},
     };
     for (const Case& c : cases) {
-        MemoryTokenDB db;
+        CMemoryTokenDB db;
         auto t = db.createTokenFromSeed(u"n", u"31", makeSeed(c.version, "31", word(c.kindBits)));
         ASSERT_NE(t, nullptr);
         EXPECT_EQ(t->kind, c.kind) << "version " << c.version << " bits " << c.kindBits;
@@ -232,7 +223,7 @@ TEST(SeedCode, EveryParameterBit) {
         {99999, true, true, true, 9, 15, 120, 2},
     };
     for (const Case& c : cases) {
-        MemoryTokenDB db;
+        CMemoryTokenDB db;
         auto t = db.createTokenFromSeed(u"n", u"8", makeSeed(0, "8", word(c.word)));
         ASSERT_NE(t, nullptr) << c.word;
         EXPECT_EQ(t->checksum, c.checksum) << c.word;
@@ -246,7 +237,7 @@ TEST(SeedCode, EveryParameterBit) {
 }
 
 TEST(SeedCode, SameCodeTwiceGivesTwoTokensAndTheNewOneIsDefault) {
-    MemoryTokenDB db;
+    CMemoryTokenDB db;
     db.tokens.push_back(std::make_shared<COtpToken>());
     db.tokens.push_back(std::make_shared<COtpToken>());
     db.setDefaultIndex(0);

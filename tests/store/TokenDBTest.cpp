@@ -1,4 +1,5 @@
 #include "StoreTestSupport.h"
+#include "store/MemoryTokenDB.h"
 #include "engine/Md5.h"
 #include "platform/CodePage.h"
 
@@ -12,14 +13,6 @@ using namespace storetest;
 namespace {
 
 // A database without a file, for the list operations.
-class MemoryTokenDB : public CTokenDB {
-public:
-    bool load() override { return false; }
-    bool save() override { return false; }
-    bool exists() override { return false; }
-    bool setPin(std::u16string_view) override { return true; }
-    bool changePin(std::u16string_view, std::u16string_view) override { return false; }
-};
 
 std::shared_ptr<COtpToken> token(std::u16string appId, std::u16string serial, std::u16string label = u"") {
     auto t = std::make_shared<COtpToken>();
@@ -30,7 +23,7 @@ std::shared_ptr<COtpToken> token(std::u16string appId, std::u16string serial, st
 }
 
 TEST(TokenList, DefaultTokenOfAnEmptyListIsNullAndLeavesTheIndex) {
-    MemoryTokenDB db;
+    CMemoryTokenDB db;
     db.setDefaultIndex(7);
     EXPECT_EQ(db.defaultToken(), nullptr);
     EXPECT_EQ(db.defaultIndex, 7);
@@ -43,7 +36,7 @@ TEST(TokenList, DefaultIndexIsClampedAsUnsignedAndStoredBack) {
     };
     for (const Case c :
          {Case{5, 2}, Case{-1, 2}, Case{INT32_MIN, 2}, Case{3, 2}, Case{2, 2}, Case{1, 1}, Case{0, 0}}) {
-        MemoryTokenDB db;
+        CMemoryTokenDB db;
         db.tokens = {token(u"a", u"1"), token(u"a", u"2"), token(u"a", u"3")};
         db.setDefaultIndex(c.index);
         EXPECT_EQ(db.defaultToken(), db.tokens[c.expected]) << "from " << c.index;
@@ -52,7 +45,7 @@ TEST(TokenList, DefaultIndexIsClampedAsUnsignedAndStoredBack) {
 }
 
 TEST(TokenList, TokenAtOutsideTheListIsNull) {
-    MemoryTokenDB db;
+    CMemoryTokenDB db;
     EXPECT_EQ(db.tokenAt(0), nullptr);
     db.tokens = {token(u"a", u"1"), token(u"a", u"2")};
     EXPECT_EQ(db.tokenAt(1), db.tokens[1]);
@@ -61,7 +54,7 @@ TEST(TokenList, TokenAtOutsideTheListIsNull) {
 }
 
 TEST(TokenList, ReplaceRemovesOnlyTheFirstSameTokenAndAppends) {
-    MemoryTokenDB db;
+    CMemoryTokenDB db;
     auto first = token(u"app", u"7", u"first");
     auto other = token(u"app", u"8");
     auto second = token(u"app", u"7", u"second");
@@ -77,7 +70,7 @@ TEST(TokenList, ReplaceRemovesOnlyTheFirstSameTokenAndAppends) {
 }
 
 TEST(TokenList, AddWithoutReplaceDropsASameToken) {
-    MemoryTokenDB db;
+    CMemoryTokenDB db;
     auto kept = token(u"app", u"7", u"kept");
     db.tokens = {kept};
     db.addToken(token(u"app", u"7", u"dropped"), false);
@@ -92,7 +85,7 @@ TEST(TokenList, AddWithoutReplaceDropsASameToken) {
 }
 
 TEST(TokenList, SameTokenSearchSkipsNullEntries) {
-    MemoryTokenDB db;
+    CMemoryTokenDB db;
     db.tokens = {nullptr, token(u"a", u"1")};
     db.addToken(token(u"a", u"1"), true);
     ASSERT_EQ(db.tokens.size(), 2u);
@@ -100,7 +93,7 @@ TEST(TokenList, SameTokenSearchSkipsNullEntries) {
 }
 
 TEST(TokenList, DeletingTheDefaultLastTokenMovesTheDefaultToTheNewLast) {
-    MemoryTokenDB db;
+    CMemoryTokenDB db;
     db.tokens = {token(u"a", u"1"), token(u"a", u"2"), token(u"a", u"3")};
     db.setDefaultIndex(2);
     auto held = db.defaultToken();
@@ -345,11 +338,12 @@ TEST_F(TokenFileTest, FailedSaveLeavesTheOldFileAndNoTemporary) {
     struct rlimit small = old;
     small.rlim_cur = 4096;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool saved = db.save();
+    const SaveResult saved = db.save();
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(saved);
+    EXPECT_EQ(saved.reason(), "File too large");
     EXPECT_EQ(readFile(databaseFile()), before);
     EXPECT_FALSE(fs::exists(databaseFile().string() + ".new"));
 }

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "store/TokenDB.h"
+
+class QWidget;
+
+// Tells the user, in a message box over `owner`, which file could not be written and why.
+void reportSaveFailure(QWidget* owner, const SaveResult& result);
+
+// Saves the store; when that fails, reports it as above. True when the change is on disk.
+bool saveOrReport(QWidget* owner, CTokenDB& store);
+
+// Saves the store after `token` made a code. When the save fails it is reported and a counter
+// the code advanced is put back: false then, and the code must not be shown, since the next
+// start would show it again.
+bool saveCodeCounter(QWidget* owner, CTokenDB& store, COtpToken& token, std::int64_t counterBefore);
