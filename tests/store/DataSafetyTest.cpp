@@ -27,10 +27,15 @@ protected:
         ASSERT_TRUE(db.changePin(u"", pin));
     }
 
+    // Opens `db` as the log-in page does: the header first, then the PIN.
+    static bool logIn(CValdorixTokenDB& db, std::u16string_view pin) {
+        db.load();
+        return db.setPin(pin) && db.load();
+    }
+
     static bool opensWith(std::u16string_view pin) {
         CValdorixTokenDB db;
-        db.load();
-        return db.setPin(pin) && db.load() && db.tokens.size() == 1;
+        return logIn(db, pin) && db.tokens.size() == 1;
     }
 
     // Makes every save fail: the temporary file's name is taken by a folder.
@@ -41,8 +46,7 @@ protected:
 TEST_F(DataSafetyTest, AFailedLogInAttemptLeavesTheOpenStoreAsItWas) {
     create(u"2468");
     CValdorixTokenDB db;
-    db.load();
-    ASSERT_TRUE(db.setPin(u"2468") && db.load());
+    ASSERT_TRUE(logIn(db, u"2468"));
     db.pin = u"2468";
     const auto key = db.key;
 
@@ -68,8 +72,7 @@ TEST_F(DataSafetyTest, AFailedSaveNamesTheFileAndTheReasonAndKeepsTheOldFile) {
     create(u"2468");
     const Bytes before = readFile(databaseFile());
     CValdorixTokenDB db;
-    db.load();
-    ASSERT_TRUE(db.setPin(u"2468") && db.load());
+    ASSERT_TRUE(logIn(db, u"2468"));
     blockSaves();
     db.tokens.clear();
     const SaveResult saved = db.save();
@@ -86,8 +89,7 @@ TEST_F(DataSafetyTest, AFailedSaveNamesTheFileAndTheReasonAndKeepsTheOldFile) {
 TEST_F(DataSafetyTest, AChangeOfPinThatCannotBeSavedKeepsTheOldPin) {
     create(u"2468");
     CValdorixTokenDB db;
-    db.load();
-    ASSERT_TRUE(db.setPin(u"2468") && db.load());
+    ASSERT_TRUE(logIn(db, u"2468"));
     db.pin = u"2468";
     blockSaves();
     const PinChange change = db.changePin(u"2468", u"1357");
@@ -128,8 +130,7 @@ TEST_F(DataSafetyTest, AFileFromBeforeTheRecordOpensAsBeforeAndKeepsThatCodePage
 
     EXPECT_TRUE(opensWith(u"\u043f\u0430\u0440\u043e\u043b\u044c"));
     CValdorixTokenDB db;
-    db.load();
-    ASSERT_TRUE(db.setPin(u"\u043f\u0430\u0440\u043e\u043b\u044c") && db.load());
+    ASSERT_TRUE(logIn(db, u"\u043f\u0430\u0440\u043e\u043b\u044c"));
     ASSERT_TRUE(db.save());
     // Recorded at the first open that worked, so another locale opens it from now on.
     platform::setCodePageForTesting(1252);
@@ -149,8 +150,7 @@ TEST_F(DataSafetyTest, APinTheCodePageCannotHoldIsRefused) {
 TEST_F(DataSafetyTest, APackStaysOnDiskUntilItsTokenIsSaved) {
     create(u"2468");
     CValdorixTokenDB db;
-    db.load();
-    ASSERT_TRUE(db.setPin(u"2468") && db.load());
+    ASSERT_TRUE(logIn(db, u"2468"));
     // A pack carrying its own key, holding a minimal record.
     const Bytes key = {1, 2, 3, 4};
     Bytes record = {'{', 0, 0, 0, 0, 1, 0, 0, 60, 0, 5, 6, 0x04, 2, 0, 0, 0, 0};
