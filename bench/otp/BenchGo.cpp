@@ -120,7 +120,8 @@ public:
         m_scope = std::make_unique<TokenStoreScope>();
         store().markUnlocked();
         fillStore(store());
-        store().changePin(u"", u"2468");
+        if (!store().changePin(u"", u"2468"))
+            std::abort();
 
         m_window = std::make_unique<CMainDlg>();
         m_window->Create();

@@ -131,7 +131,8 @@ public:
         platform::setMachineIdForTesting("bench-machine");
         db.tokens = makeTokens(count);
         db.markUnlocked();
-        db.changePin(u"", u"1234");
+        if (!db.changePin(u"", u"1234"))
+            std::abort();
     }
     ~BenchDatabase() { std::filesystem::remove_all(root_); }
 

@@ -34,7 +34,11 @@ protected:
         }
         int status = 0;
         while (::waitpid(child, &status, WNOHANG) == 0) {
-            pollfd entry{running ? running->requestSocket() : -1, POLLIN, 0};
+            if (!running) {
+                ::usleep(20000);
+                continue;
+            }
+            pollfd entry{running->requestSocket(), POLLIN, 0};
             if (::poll(&entry, 1, 20) == 1 && running->takeRequest()) {
                 ++*shown;
                 running->answerRequest();

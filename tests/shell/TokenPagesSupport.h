@@ -76,7 +76,7 @@ protected:
         CMainDlg& window = m_window ? *m_window : openMainWindow();
         if (!store().isUnlocked()) {
             store().markUnlocked();
-            store().changePin(u"", Pin);
+            EXPECT_TRUE(store().changePin(u"", Pin));
         }
         store().tokens = std::move(tokens);
         store().setDefaultIndex(defaultIndex);

@@ -154,7 +154,7 @@ TEST_F(TokenFileTest, SamePinWithTwoSaltsGivesTwoKeysAndTwoFiles) {
         CValdorixTokenDB db;
         db.tokens = {distinctToken(1)};
         db.markUnlocked();
-        db.changePin(u"", u"2468");
+        EXPECT_TRUE(db.changePin(u"", u"2468"));
         return std::make_pair(db.key, readFile(databaseFile()));
     };
     const auto [keyOne, fileOne] = saveWith("machine-one");
@@ -199,7 +199,7 @@ TEST_F(TokenFileTest, WrongPinFailsAndLeavesTheStoreLocked) {
     CValdorixTokenDB db;
     db.tokens = {distinctToken(1)};
     db.markUnlocked();
-    db.changePin(u"", u"1234");
+    ASSERT_TRUE(db.changePin(u"", u"1234"));
 
     CValdorixTokenDB other;
     other.tokens = {distinctToken(9)};
@@ -225,7 +225,7 @@ TEST_F(TokenFileTest, LoadBeforeAnyPinReadsOnlyTheHeader) {
         CValdorixTokenDB db;
         db.header[10] = 0x5A;
         db.markUnlocked();
-        db.changePin(u"", u"1234");
+        ASSERT_TRUE(db.changePin(u"", u"1234"));
     }
     CValdorixTokenDB db;
     EXPECT_EQ(db.header[10], 0);
@@ -274,7 +274,7 @@ TEST_F(TokenFileTest, OneEncipheredByteFlippedInATextChangesThatCharacterOnly) {
     t->label = u"Bank";
     db.tokens = {t};
     db.markUnlocked();
-    db.changePin(u"", u"1234");
+    ASSERT_TRUE(db.changePin(u"", u"1234"));
 
     // The label's characters start after the record's preamble and its length field.
     Bytes file = readFile(databaseFile());
