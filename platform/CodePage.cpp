@@ -175,6 +175,12 @@ unsigned activeCodePage()
     return codePageForLocale(localeFromEnvironment());
 }
 
+bool isKnownCodePage(unsigned codePage)
+{
+    // Every code page but 1252 has names of its own; unknown ones fall back to 1252's.
+    return codePage == 1252 || std::string_view(iconvNames(codePage)[0]) != "CP1252";
+}
+
 void setCodePageForTesting(unsigned codePage)
 {
     forcedCodePage = codePage;

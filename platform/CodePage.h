@@ -11,6 +11,9 @@ namespace platform {
 // The code page number for the current locale (LC_ALL, LC_CTYPE, LANG), e.g. 1252, 1251, 932.
 unsigned activeCodePage();
 
+// Whether `codePage` is one of the code pages above (1252 and those languages' own).
+bool isKnownCodePage(unsigned codePage);
+
 // Forces a code page (tests); 0 returns to the locale's choice.
 void setCodePageForTesting(unsigned codePage);
 

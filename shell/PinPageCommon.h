@@ -9,8 +9,7 @@
 // A pack token that could not be saved is reported; its pack stays for the next start.
 inline void navigateAfterUnlock(QWidget* owner, CTokenDB& store, CPageNavigator* navigator) {
     const PackOutcome pack = store.checkTokenPack();
-    if (pack == PackInstalled && !pack.saved)
-        reportSaveFailure(owner, pack.saved);
+    reportPackSaveFailure(owner, pack);
     if (!navigator)
         return;
     navigator->Navigate(pack == PackPending ? pageid::TokenPackActivate : pageid::Otp);

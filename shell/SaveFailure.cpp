@@ -13,6 +13,11 @@ void reportSaveFailure(QWidget* owner, const SaveResult& result) {
     MessageBox::show(owner, text, MessageBox::Error);
 }
 
+void reportPackSaveFailure(QWidget* owner, const PackOutcome& outcome) {
+    if (outcome == PackInstalled && !outcome.saved)
+        reportSaveFailure(owner, outcome.saved);
+}
+
 bool saveOrReport(QWidget* owner, CTokenDB& store) {
     const SaveResult saved = store.save();
     if (!saved)

@@ -7,6 +7,9 @@ class QWidget;
 // Tells the user, in a message box over `owner`, which file could not be written and why.
 void reportSaveFailure(QWidget* owner, const SaveResult& result);
 
+// Reports a pack whose token was installed but could not be saved (its pack file stays).
+void reportPackSaveFailure(QWidget* owner, const PackOutcome& outcome);
+
 // Saves the store; when that fails, reports it as above. True when the change is on disk.
 bool saveOrReport(QWidget* owner, CTokenDB& store);
 

@@ -24,16 +24,6 @@ void encipher(const std::array<std::uint8_t, CFileTokenDB::KeySize>& key, std::s
 constexpr std::size_t CodePageTag = 2;
 constexpr std::size_t CodePageValue = 4;
 
-bool knownCodePage(unsigned codePage) {
-    switch (codePage) {
-    case 874: case 932: case 936: case 949: case 950:
-    case 1250: case 1251: case 1252: case 1253: case 1254: case 1255: case 1256: case 1257: case 1258:
-        return true;
-    default:
-        return false;
-    }
-}
-
 template <class Array>
 bool allZero(const Array& bytes) {
     return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
@@ -157,7 +147,7 @@ bool CFileTokenDB::checkPin(std::u16string_view candidate) {
 unsigned CFileTokenDB::databaseCodePage() const {
     if (header[CodePageTag] == 'C' && header[CodePageTag + 1] == 'P') {
         const unsigned recorded = header[CodePageValue] | (unsigned(header[CodePageValue + 1]) << 8);
-        if (knownCodePage(recorded))
+        if (platform::isKnownCodePage(recorded))
             return recorded;
     }
     return platform::activeCodePage();

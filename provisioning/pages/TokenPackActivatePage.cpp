@@ -41,15 +41,12 @@ void CTokenPackActivatePage::activate() {
     const PackOutcome outcome = store.activateTokenPack(m_code);
     if (outcome == PackPending) {
         // The next attempt starts from the file as it is on disk.
-        const PackOutcome again = store.checkTokenPack();
-        if (again == PackInstalled && !again.saved)
-            reportSaveFailure(this, again.saved);
+        reportPackSaveFailure(this, store.checkTokenPack());
         MessageBox::show(this, resources::ids::IDS_DECODE_FAILED, MessageBox::Error);
         return;
     }
     // The pack stays on disk for the next start when its token could not be saved.
-    if (outcome == PackInstalled && !outcome.saved)
-        reportSaveFailure(this, outcome.saved);
+    reportPackSaveFailure(this, outcome);
     if (m_navigator)
         m_navigator->ShowPage(pageid::Otp, {});
 }
