@@ -6,16 +6,14 @@
 #include "engine/TextDigest.h"
 #include "platform/CodePage.h"
 #include "platform/Folders.h"
+#include "platform/ReadFile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <fstream>
 #include <openssl/rand.h>
 #include <random>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -114,29 +112,8 @@ std::string descriptorFilePath() {
 }
 
 std::optional<std::vector<std::uint8_t>> readDescriptorFile() {
-    const std::string path = descriptorFilePath();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    std::optional<std::vector<std::uint8_t>> result;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-        static_cast<std::uint64_t>(info.st_size) <= MaxPackSize) {
-        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                break;
-            done += static_cast<std::size_t>(got);
-        }
-        if (done == bytes.size())
-            result = std::move(bytes);
-    }
-    ::close(fd);
-    return result;
+    std::error_code error;
+    return platform::readRegularFile(descriptorFilePath(), MaxPackSize, error);
 }
 
 std::shared_ptr<COtpToken> decodeDescriptorFile(std::span<std::uint8_t> bytes, std::u16string_view code) {

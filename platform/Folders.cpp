@@ -1,11 +1,12 @@
 #include "platform/Folders.h"
 
+#include "platform/ReadFile.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 namespace platform {
@@ -81,12 +82,11 @@ std::string machineId()
     if (machineIdOverride())
         return *machineIdOverride();
     for (const char* path : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
-        std::ifstream file(path);
-        if (!file)
+        std::error_code error;
+        const auto bytes = readFileHead(path, 4096, error);
+        if (!bytes)
             continue;
-        std::ostringstream text;
-        text << file.rdbuf();
-        std::string id = trimmed(text.str());
+        std::string id = trimmed(std::string(bytes->begin(), bytes->end()));
         if (!id.empty())
             return id;
     }

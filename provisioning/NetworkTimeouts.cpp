@@ -1,8 +1,8 @@
 #include "provisioning/NetworkTimeouts.h"
 
 #include "platform/Folders.h"
+#include "platform/ReadFile.h"
 
-#include <fstream>
 #include <sstream>
 #include <string_view>
 
@@ -69,14 +69,12 @@ std::optional<NetworkTimeouts> readNetworkTimeouts() {
     auto path = platform::findSystemConfigFile(networkTimeoutsFile);
     if (!path)
         return std::nullopt;
-    std::ifstream file(*path, std::ios::binary);
-    if (!file)
-        return std::nullopt;
     // Four short lines are all the file should hold; anything past 64 KiB is not read.
-    std::string text(64 * 1024, '\0');
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(file.gcount()));
-    return parseNetworkTimeouts(text);
+    std::error_code error;
+    auto bytes = platform::readFileHead(*path, 64 * 1024, error);
+    if (!bytes)
+        return std::nullopt;
+    return parseNetworkTimeouts(std::string(bytes->begin(), bytes->end()));
 }
 
 } // namespace XmlRpc

@@ -50,6 +50,7 @@ constexpr std::array kStrings{
                 u"This PIN has characters that your token database cannot store. Please choose a PIN "
                 u"without them."},
     StringEntry{IDS_ALREADY_RUNNING, u"Valdorix is already running."},
+    StringEntry{IDS_FILE_TOO_LARGE, u"%1 is larger than 256 MiB. Valdorix does not read a file that large."},
 };
 
 const StringEntry* find(int id) {

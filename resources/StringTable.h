@@ -46,6 +46,7 @@ constexpr int IDS_ABORTED = 176;
 constexpr int IDS_SAVE_FAILED = 177;        // %1 the database file, %2 the system's reason
 constexpr int IDS_PIN_UNREPRESENTABLE = 178;
 constexpr int IDS_ALREADY_RUNNING = 179;
+constexpr int IDS_FILE_TOO_LARGE = 180; // %1 the file
 } // namespace ids
 
 struct StringEntry {

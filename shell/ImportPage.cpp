@@ -67,8 +67,12 @@ void CImportPage::browse() {
 void CImportPage::import() {
     const QString path = pathEdit()->text().trimmed();
     CValdorixTokenDB& store = tokenStore();
-    const std::shared_ptr<COtpToken> token = store.importCsv(QFile::encodeName(path).toStdString());
+    const std::string file = QFile::encodeName(path).toStdString();
+    std::error_code readError;
+    const std::shared_ptr<COtpToken> token = store.importCsv(file, readError);
     if (!token) {
+        if (readError == std::errc::file_too_large)
+            return reportFileTooLarge(this, file);
         MessageBox::show(this, resources::ids::IDS_NO_TOKENS_IMPORTED, MessageBox::Error);
         return;
     }

@@ -4,6 +4,7 @@
 #include "resources/StringTable.h"
 #include "shell/MessageBox.h"
 #include "shell/PinPageCommon.h"
+#include "shell/SaveFailure.h"
 #include "shell/TokenStore.h"
 #include "shell/Wipe.h"
 
@@ -51,7 +52,10 @@ void CLoginPage::logIn() {
         navigateAfterUnlock(this, store, m_navigator);
         return;
     }
-    MessageBox::show(this, resources::ids::IDS_INCORRECT_PIN, MessageBox::Error);
+    if (store.readError() == std::errc::file_too_large)
+        reportFileTooLarge(this, store.databasePath({}));
+    else
+        MessageBox::show(this, resources::ids::IDS_INCORRECT_PIN, MessageBox::Error);
     wipe(m_pin);
     // Emptying the box also disables Login through its change notification.
     if (auto* edit = qobject_cast<QLineEdit*>(item(IDC_PIN))) {

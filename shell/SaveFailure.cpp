@@ -13,6 +13,12 @@ void reportSaveFailure(QWidget* owner, const SaveResult& result) {
     MessageBox::show(owner, text, MessageBox::Error);
 }
 
+void reportFileTooLarge(QWidget* owner, const std::string& path) {
+    const std::u16string format(resources::loadString(resources::ids::IDS_FILE_TOO_LARGE));
+    const QString file = QFile::decodeName(QByteArray::fromStdString(path));
+    MessageBox::show(owner, QString::fromStdU16String(format).arg(file), MessageBox::Error);
+}
+
 void reportPackSaveFailure(QWidget* owner, const PackOutcome& outcome) {
     if (outcome == PackInstalled && !outcome.saved)
         reportSaveFailure(owner, outcome.saved);

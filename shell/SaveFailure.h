@@ -2,10 +2,15 @@
 
 #include "store/TokenDB.h"
 
+#include <string>
+
 class QWidget;
 
 // Tells the user, in a message box over `owner`, which file could not be written and why.
 void reportSaveFailure(QWidget* owner, const SaveResult& result);
+
+// Tells the user that the file at `path` is over the size the store reads (MaxFileSize).
+void reportFileTooLarge(QWidget* owner, const std::string& path);
 
 // Reports a pack whose token was installed but could not be saved (its pack file stays).
 void reportPackSaveFailure(QWidget* owner, const PackOutcome& outcome);

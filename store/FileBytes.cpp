@@ -1,5 +1,7 @@
 #include "store/FileBytes.h"
 
+#include "platform/ReadFile.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -68,32 +70,13 @@ std::error_code writeTemporary(const std::string& temporary, std::span<const std
 
 } // namespace
 
-std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path) {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0)
-        return std::nullopt;
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
+std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path, std::error_code& error) {
+    return platform::readRegularFile(path, MaxFileSize, error);
+}
 
-    // The size is a hint; the file may change while we read it.
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
-    std::size_t filled = 0;
-    for (;;) {
-        if (filled == bytes.size())
-            bytes.resize(bytes.size() + 4096);
-        const ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return std::nullopt;
-        }
-        if (got == 0)
-            break;
-        filled += static_cast<std::size_t>(got);
-    }
-    bytes.resize(filled);
-    return bytes;
+std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path) {
+    std::error_code ignored;
+    return readFileBytes(path, ignored);
 }
 
 std::error_code writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {

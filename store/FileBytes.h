@@ -9,8 +9,14 @@
 
 // Whole-file reads and atomic whole-file writes for the store's files.
 
-// The file's bytes, or nothing when it cannot be opened or read. Other readers and writers are
-// not locked out.
+// The largest database or CSV file the store reads: a database holds about half a kilobyte per
+// token, so this is far beyond any real one, and a larger file is refused before any is read.
+inline constexpr std::uint64_t MaxFileSize = 256u * 1024u * 1024u;
+
+// The file's bytes, or nothing when it cannot be opened or read, is not a regular file, or holds
+// more than MaxFileSize bytes (std::errc::file_too_large); `error` says which. Other readers and
+// writers are not locked out.
+std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path, std::error_code& error);
 std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path);
 
 // Replaces the file at `path` with `bytes` so that a crash or power cut leaves either the old

@@ -3,6 +3,7 @@
 #include "engine/Md5.h"
 #include "engine/Rc4.h"
 #include "platform/CodePage.h"
+#include "platform/ReadFile.h"
 #include "store/ByteCursor.h"
 #include "store/FileBytes.h"
 #include "store/TokenArchive.h"
@@ -48,14 +49,15 @@ bool CFileTokenDB::load() {
 }
 
 bool CFileTokenDB::loadFile() {
-    auto file = readFileBytes(databasePath({}));
+    m_readError.clear();
+    // Before any PIN only the header is wanted, so the rest of the file is not read at all.
+    const bool headerOnly = allZero(key);
+    auto file = headerOnly ? platform::readFileHead(databasePath({}), HeaderSize, m_readError)
+                           : readFileBytes(databasePath({}), m_readError);
     if (!file)
         return false;
     ByteReader stream(*file);
-    if (!readHeader(stream))
-        return false;
-    // Before any PIN only the header is wanted.
-    if (allZero(key))
+    if (!readHeader(stream) || headerOnly)
         return false;
 
     std::span<std::uint8_t> archive = std::span(*file).subspan(stream.position());

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 // The first item of every database archive; a load accepts only this text.
 inline constexpr std::u16string_view DatabaseMarker = u"VALDORIXDATABASEFLAG4";
@@ -36,6 +37,10 @@ public:
     // then the list and default index are replaced and the database is unlocked. A failed load
     // after setPin puts back the key that setPin replaced.
     bool load() override;
+
+    // Why the last load could not read the file (std::errc::file_too_large beyond MaxFileSize);
+    // empty when it was read, whatever the PIN.
+    std::error_code readError() const { return m_readError; }
 
     // Atomically replaces the file with the header and the enciphered archive. Fails when
     // locked (nothing is touched) or on any failure (the old file stays), with the reason.
@@ -93,4 +98,5 @@ private:
 
     // The key before the setPin of a log-in attempt still being checked by load.
     std::optional<Key> m_keyBeforeAttempt;
+    std::error_code m_readError;
 };

@@ -67,7 +67,12 @@ std::shared_ptr<COtpToken> CTokenDB::createTokenFromSeed(std::u16string_view nam
 }
 
 std::shared_ptr<COtpToken> CTokenDB::importCsv(const std::string& path) {
-    const auto bytes = readFileBytes(path);
+    std::error_code ignored;
+    return importCsv(path, ignored);
+}
+
+std::shared_ptr<COtpToken> CTokenDB::importCsv(const std::string& path, std::error_code& readError) {
+    const auto bytes = readFileBytes(path, readError);
     if (!bytes)
         return nullptr;
     return importCsvData({reinterpret_cast<const char*>(bytes->data()), bytes->size()});

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 class ByteReader;
@@ -88,6 +89,9 @@ public:
     // Installs every three-field line (serial, seed, name) of the UTF-8 CSV file at `path`.
     // Returns the last token created, or null when the file cannot be read or no line gives one.
     std::shared_ptr<COtpToken> importCsv(const std::string& path);
+    // The same; when the file cannot be read, `readError` says why (std::errc::file_too_large
+    // beyond MaxFileSize), and it is empty otherwise.
+    std::shared_ptr<COtpToken> importCsv(const std::string& path, std::error_code& readError);
 
     // importCsv on the file's bytes.
     std::shared_ptr<COtpToken> importCsvData(std::string_view bytes);

@@ -6,6 +6,7 @@
 #include "shell/ChangePinPage.h"
 #include "shell/LoginPage.h"
 #include "shell/SetPinPage.h"
+#include "store/FileBytes.h"
 
 #include <QMenu>
 #include <fstream>
@@ -210,6 +211,21 @@ TEST_F(PinPagesTest, SecondStartShowsLoginAndWrongPinsKeepItLocked) {
     EXPECT_TRUE(store().isUnlocked());
     EXPECT_EQ(store().pin, u"2468");
     EXPECT_EQ(window.GetCurrentPageId(), pageid::Otp);
+}
+
+TEST_F(PinPagesTest, ADatabaseOverTheSizeCapIsReportedNotTakenForAWrongPin) {
+    createDatabase(u"2468");
+    fs::resize_file(databaseFile(), MaxFileSize + 1); // sparse: costs no disk
+    openMainWindow({pageid::Otp});
+    auto* page = currentPage<CLoginPage>();
+    ASSERT_NE(page, nullptr);
+    type(edit(page, CLoginPage::IDC_PIN), QStringLiteral("2468"));
+    page->onCommand(CLoginPage::IDC_LOGIN, BN_CLICKED);
+    ASSERT_EQ(MessageBox::answered().size(), 1);
+    EXPECT_EQ(MessageBox::answered()[0].text,
+              QString::fromStdString(databaseFile().string()) +
+                  QStringLiteral(" is larger than 256 MiB. Valdorix does not read a file that large."));
+    EXPECT_FALSE(store().isUnlocked());
 }
 
 TEST_F(PinPagesTest, AMistypedPinAfterBackNeitherOpensNorRekeysTheStore) {
