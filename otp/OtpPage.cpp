@@ -7,6 +7,7 @@
 #include "otp/SelectTokenWindow.h"
 #include "otp/TimerBar.h"
 #include "platform/Clock.h"
+#include "resources/StringTable.h"
 #include "shell/SaveFailure.h"
 #include "shell/TokenStore.h"
 
@@ -103,7 +104,7 @@ void COtpPage::refresh() {
     const std::shared_ptr<COtpToken> token = tokenStore().defaultToken();
     if (!token) {
         setTitle(QString());
-        m_name->clear();
+        m_name->setText(resourceString(resources::ids::IDS_NO_TOKEN_HINT));
         m_plate->setCodes({}, {});
         m_go->setEnabled(false);
         m_copy->setEnabled(false);

@@ -51,6 +51,15 @@ constexpr std::array kStrings{
                 u"without them."},
     StringEntry{IDS_ALREADY_RUNNING, u"Valdorix is already running."},
     StringEntry{IDS_FILE_TOO_LARGE, u"%1 is larger than 256 MiB. Valdorix does not read a file that large."},
+    StringEntry{IDS_NEVER, u"Never"},
+    StringEntry{IDS_IMPORTED, u"Tokens imported: %1."},
+    StringEntry{IDS_SKIPPED_LINES, u"Lines skipped:"},
+    StringEntry{IDS_LINE_NOT_THREE_FIELDS, u"line %1: not three fields (serial, seed, name)"},
+    StringEntry{IDS_LINE_INVALID_SEED, u"line %1: invalid token seed"},
+    StringEntry{IDS_MORE_SKIPPED, u"and %1 more"},
+    StringEntry{IDS_PIN_RULE, u"The PIN needs at least 4 characters."},
+    StringEntry{IDS_PINS_DIFFER, u"The two PINs differ."},
+    StringEntry{IDS_NO_TOKEN_HINT, u"No token yet: add one from the Token menu."},
 };
 
 const StringEntry* find(int id) {

@@ -47,6 +47,15 @@ constexpr int IDS_SAVE_FAILED = 177;        // %1 the database file, %2 the syst
 constexpr int IDS_PIN_UNREPRESENTABLE = 178;
 constexpr int IDS_ALREADY_RUNNING = 179;
 constexpr int IDS_FILE_TOO_LARGE = 180; // %1 the file
+constexpr int IDS_NEVER = 200;                // an expiry date of none
+constexpr int IDS_IMPORTED = 201;             // %1 the number of tokens added
+constexpr int IDS_SKIPPED_LINES = 202;        // heading of the skipped lines
+constexpr int IDS_LINE_NOT_THREE_FIELDS = 203; // %1 the line number
+constexpr int IDS_LINE_INVALID_SEED = 204;     // %1 the line number
+constexpr int IDS_MORE_SKIPPED = 205;          // %1 the lines not listed
+constexpr int IDS_PIN_RULE = 206;
+constexpr int IDS_PINS_DIFFER = 207;
+constexpr int IDS_NO_TOKEN_HINT = 208;
 } // namespace ids
 
 struct StringEntry {

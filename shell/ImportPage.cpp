@@ -10,6 +10,32 @@
 
 #include <QFile>
 
+namespace {
+
+using namespace resources::ids;
+
+// The lines of a skipped-line list a message box shows before "and N more".
+constexpr std::size_t kSkippedLinesShown = 10;
+
+} // namespace
+
+QString CImportPage::importSummary(const CsvImportReport& report) {
+    QString text = resourceString(IDS_IMPORTED).arg(report.added);
+    if (report.skipped.empty())
+        return text;
+    text += QStringLiteral("\n\n") + resourceString(IDS_SKIPPED_LINES);
+    const std::size_t shown = std::min(report.skipped.size(), kSkippedLinesShown);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const CsvImportReport::Skipped& skipped = report.skipped[i];
+        const int reason =
+            skipped.reason == CsvImportReport::InvalidSeed ? IDS_LINE_INVALID_SEED : IDS_LINE_NOT_THREE_FIELDS;
+        text += u'\n' + resourceString(reason).arg(skipped.line);
+    }
+    if (report.skipped.size() > shown)
+        text += u'\n' + resourceString(IDS_MORE_SKIPPED).arg(report.skipped.size() - shown);
+    return text;
+}
+
 QWidget* CImportPage::createControl(const resources::DialogItem& item, QWidget* parent) {
     if (item.id != IDC_IMPORT)
         return nullptr;
@@ -69,7 +95,8 @@ void CImportPage::import() {
     CValdorixTokenDB& store = tokenStore();
     const std::string file = QFile::encodeName(path).toStdString();
     std::error_code readError;
-    const std::shared_ptr<COtpToken> token = store.importCsv(file, readError);
+    CsvImportReport report;
+    const std::shared_ptr<COtpToken> token = store.importCsv(file, readError, &report);
     if (!token) {
         if (readError == std::errc::file_too_large)
             return reportFileTooLarge(this, file);
@@ -77,6 +104,7 @@ void CImportPage::import() {
         return;
     }
     saveOrReport(this, store);
+    MessageBox::show(this, importSummary(report), MessageBox::Information);
     if (!m_navigator)
         return;
     m_navigator->Navigate(pageid::Otp);

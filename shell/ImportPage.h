@@ -3,6 +3,7 @@
 #include "shell/PageImpl.h"
 
 class CPngButton;
+struct CsvImportReport;
 
 // Page 234: installs every token listed in a CSV file of serial, seed code and name lines.
 class CImportPage : public CDialogPageImpl<CImportPage> {
@@ -16,6 +17,9 @@ public:
 
     bool PreTranslateMessage(QObject* receiver, QEvent* event) override;
     void onCommand(int id, int notifyCode) override;
+
+    // What an import that added tokens tells the user: how many, and the lines skipped and why.
+    static QString importSummary(const CsvImportReport& report);
 
 private:
     friend class CPageImpl<CImportPage>;

@@ -59,6 +59,11 @@ void CInstallPage::install() {
     }
     // The token is in the list either way; a later save that works keeps it.
     saveOrReport(this, store);
+    // Installed: the code must not stay for a second Enter to install it again.
+    for (int id : {IDC_NAME, IDC_SERIAL, IDC_SEED}) {
+        if (auto* edit = qobject_cast<QLineEdit*>(item(id)))
+            edit->clear();
+    }
     if (!m_navigator)
         return;
     m_navigator->Navigate(pageid::Otp);

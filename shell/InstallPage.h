@@ -5,7 +5,7 @@
 class CPngButton;
 
 // Page 132: installs a token by hand from its name, serial number and 18-character seed code.
-// The fields keep their text when the page is shown again.
+// The fields keep their text when the page is shown again, until a token is installed from them.
 class CInstallPage : public CDialogPageImpl<CInstallPage> {
     Q_OBJECT
 

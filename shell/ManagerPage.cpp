@@ -59,6 +59,15 @@ void CManagerPage::OnInitDialog() {
         [this](int row, const QString& text) { return onEndLabelEdit(row, text); });
     connect(m_list, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { onDoubleClick(m_list->indexOfTopLevelItem(item)); });
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CManagerPage::updateButtons);
+}
+
+void CManagerPage::updateButtons() {
+    const bool selected = m_list->firstSelectedRow() >= 0;
+    for (int id : {IDC_DEFAULT, IDC_EDIT, IDC_DELETE}) {
+        if (QWidget* button = item(id))
+            button->setEnabled(selected);
+    }
 }
 
 bool CManagerPage::PreTranslateMessage(QObject* receiver, QEvent* event) {
@@ -88,6 +97,7 @@ void CManagerPage::OnShow(const PageArgs&) {
         m_list->appendRow({fromU16(token.label), fromU16(token.application), fromU16(token.serial)});
         setRowImage(int(i), store.tokens[i] == defaultToken ? ImageDefault : ImageToken);
     }
+    updateButtons();
 }
 
 void CManagerPage::onCommand(int id, int) {
@@ -149,8 +159,10 @@ void CManagerPage::editLabel() {
 }
 
 bool CManagerPage::onEndLabelEdit(int row, const QString& text) {
+    // A blank label would leave a blank entry in the token menu: the old label stays.
+    if (text.trimmed().isEmpty())
+        return false;
     CValdorixTokenDB& store = tokenStore();
-    // An empty label is allowed: the display name then falls back to the composed name.
     if (const auto token = store.tokenAt(row))
         token->label = text.toStdU16String();
     saveOrReport(this, store);
@@ -190,4 +202,5 @@ void CManagerPage::deleteSelected() {
     for (int i = 0; i < m_list->topLevelItemCount(); ++i)
         setRowImage(i, defaultToken && store.tokenAt(i) == defaultToken ? ImageDefault : ImageToken);
     setTitle(defaultToken ? fromU16(defaultToken->displayName()) : QString());
+    updateButtons();
 }

@@ -37,8 +37,8 @@ public:
     // The image number a row shows, or -1 for no such row.
     int rowImage(int row) const;
 
-    // LVN_ENDLABELEDIT for a committed edit of `row`: the token's new label, saved. Always true
-    // (the row then shows the text), also when the row's token has gone.
+    // LVN_ENDLABELEDIT for a committed edit of `row`: the token's new label, saved, and true (the
+    // row then shows the text), also when the row's token has gone. A blank text is refused.
     bool onEndLabelEdit(int row, const QString& text);
     // NM_DBLCLK on a row: that token becomes the default and the OTP page shows it.
     void onDoubleClick(int row);
@@ -53,6 +53,8 @@ private:
     void editLabel();
     void deleteSelected();
     void setRowImage(int row, int image);
+    // Default, Edit and Delete act on the selection: enabled while there is one.
+    void updateButtons();
     void setTitle(const QString& text);
 
     CLabelEditListView* m_list = nullptr;

@@ -7,6 +7,8 @@
 #include "shell/TokenStore.h"
 #include "shell/Wipe.h"
 
+#include <QLabel>
+
 bool CSetPinPage::canSet(const std::u16string& pin, const std::u16string& confirmation) {
     return pin.size() > 3 && confirmation == pin;
 }
@@ -25,6 +27,23 @@ void CSetPinPage::OnInitDialog() {
                     {IDC_GO, CDialogResize::MoveX},
                     {IDC_NEW_PIN, CDialogResize::SizeX},
                     {IDC_CONFIRM_PIN, CDialogResize::SizeX}});
+
+    // Under the boxes: what Go still waits for.
+    m_hint = new QLabel(this);
+    m_hint->setObjectName(QStringLiteral("pinHint"));
+    m_hint->setTextFormat(Qt::PlainText);
+    m_hint->setGeometry(m_fixDpi.toPixels(10, 86, 170, 10));
+    showHint();
+}
+
+void CSetPinPage::showHint() {
+    const bool differ = m_pin.size() > 3 && !m_confirmation.empty() && m_confirmation != m_pin;
+    QPalette palette = m_hint->palette();
+    palette.setColor(QPalette::WindowText, differ ? QColor(Qt::red) : this->palette().color(QPalette::WindowText));
+    m_hint->setPalette(palette);
+    m_hint->setText(differ ? resourceString(resources::ids::IDS_PINS_DIFFER)
+                    : m_pin.size() > 3 ? QString()
+                                       : resourceString(resources::ids::IDS_PIN_RULE));
 }
 
 bool CSetPinPage::PreTranslateMessage(QObject*, QEvent* event) {
@@ -36,6 +55,7 @@ void CSetPinPage::onCommand(int id, int notifyCode) {
         m_pin = itemText(IDC_NEW_PIN);
         m_confirmation = itemText(IDC_CONFIRM_PIN);
         m_go->setEnabled(canSet(m_pin, m_confirmation));
+        showHint();
         wipe(m_confirmation);
         return;
     }

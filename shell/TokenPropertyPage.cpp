@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QHeaderView>
 #include <QLocale>
+#include <QRegularExpression>
 
 namespace {
 
@@ -22,13 +23,20 @@ QString fromU16(const std::u16string& text) {
 } // namespace
 
 QString CTokenPropertyPage::formatExpiryDate(std::int64_t seconds) {
+    // Zero is what a token without an expiry date holds.
+    if (seconds == 0)
+        return resourceString(IDS_NEVER);
     if (seconds < 0 || seconds > kLastConvertibleTime)
         return QString();
     const QDateTime local = QDateTime::fromSecsSinceEpoch(seconds, Qt::LocalTime);
     if (!local.isValid())
         return QString();
-    // The "C" locale's long form: weekday and month in English, the day without a leading zero.
-    return QLocale::c().toString(local, QStringLiteral("dddd, MMMM d, yyyy HH:mm:ss"));
+    // The user's long date and long time, without the time zone the long time form ends with.
+    const QLocale locale;
+    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+    timeFormat.remove(QRegularExpression(QStringLiteral("\\s*\\(?\\bt+\\b\\)?")));
+    return locale.toString(local.date(), QLocale::LongFormat) + u' ' +
+           locale.toString(local.time(), timeFormat.trimmed());
 }
 
 QWidget* CTokenPropertyPage::createControl(const resources::DialogItem& item, QWidget* parent) {

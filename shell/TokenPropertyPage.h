@@ -21,8 +21,8 @@ public:
 
     CLabelEditListView* list() const { return m_list; }
 
-    // An expiry date (seconds since 1970 UTC) in local time, in the long date and time form,
-    // e.g. "Tuesday, March 14, 1995 12:41:29"; empty for a time the calendar cannot show.
+    // An expiry date (seconds since 1970 UTC) in local time, in the user's long date and time
+    // form; "Never" for 0 (no expiry); empty for a time the calendar cannot show.
     static QString formatExpiryDate(std::int64_t seconds);
 
 private:

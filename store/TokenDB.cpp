@@ -71,14 +71,15 @@ std::shared_ptr<COtpToken> CTokenDB::importCsv(const std::string& path) {
     return importCsv(path, ignored);
 }
 
-std::shared_ptr<COtpToken> CTokenDB::importCsv(const std::string& path, std::error_code& readError) {
+std::shared_ptr<COtpToken> CTokenDB::importCsv(const std::string& path, std::error_code& readError,
+                                               CsvImportReport* report) {
     const auto bytes = readFileBytes(path, readError);
     if (!bytes)
         return nullptr;
-    return importCsvData({reinterpret_cast<const char*>(bytes->data()), bytes->size()});
+    return importCsvData({reinterpret_cast<const char*>(bytes->data()), bytes->size()}, report);
 }
 
-std::shared_ptr<COtpToken> CTokenDB::importCsvData(std::string_view bytes) {
+std::shared_ptr<COtpToken> CTokenDB::importCsvData(std::string_view bytes, CsvImportReport* report) {
     if (bytes.starts_with("\xEF\xBB\xBF"))
         bytes.remove_prefix(3);
     bytes = bytes.substr(0, bytes.find('\0'));
@@ -86,12 +87,28 @@ std::shared_ptr<COtpToken> CTokenDB::importCsvData(std::string_view bytes) {
 
     std::shared_ptr<COtpToken> last;
     std::vector<std::u16string_view> fields;
+    std::size_t lineNumber = 0;
+    const auto skip = [&](CsvImportReport::Reason reason) {
+        if (report)
+            report->skipped.push_back({lineNumber, reason});
+    };
     for (std::u16string_view line : splitCsvLines(text)) {
+        ++lineNumber;
         splitCsvFields(line, fields);
-        if (fields.size() != 3)
+        if (fields.empty())
             continue;
-        if (auto token = createTokenFromSeed(fields[2], fields[0], fields[1]))
-            last = std::move(token);
+        if (fields.size() != 3) {
+            skip(CsvImportReport::NotThreeFields);
+            continue;
+        }
+        auto token = createTokenFromSeed(fields[2], fields[0], fields[1]);
+        if (!token) {
+            skip(CsvImportReport::InvalidSeed);
+            continue;
+        }
+        last = std::move(token);
+        if (report)
+            ++report->added;
     }
     return last;
 }

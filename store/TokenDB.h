@@ -38,6 +38,18 @@ struct [[nodiscard]] PinChange {
     explicit operator bool() const { return status == Changed; }
 };
 
+// What a CSV import did: the tokens it added and the lines it passed over, by 1-based line number.
+// Empty lines are not counted as skipped.
+struct CsvImportReport {
+    enum Reason { NotThreeFields, InvalidSeed };
+    struct Skipped {
+        std::size_t line;
+        Reason reason;
+    };
+    std::size_t added = 0;
+    std::vector<Skipped> skipped;
+};
+
 // The token database: the ordered token list, the default token's index and a token pack that
 // waits for its authorisation code. The list operations never save; the caller saves.
 //
@@ -90,11 +102,13 @@ public:
     // Returns the last token created, or null when the file cannot be read or no line gives one.
     std::shared_ptr<COtpToken> importCsv(const std::string& path);
     // The same; when the file cannot be read, `readError` says why (std::errc::file_too_large
-    // beyond MaxFileSize), and it is empty otherwise.
-    std::shared_ptr<COtpToken> importCsv(const std::string& path, std::error_code& readError);
+    // beyond MaxFileSize), and it is empty otherwise. `report`, when given, is filled with what
+    // happened to each line.
+    std::shared_ptr<COtpToken> importCsv(const std::string& path, std::error_code& readError,
+                                         CsvImportReport* report = nullptr);
 
     // importCsv on the file's bytes.
-    std::shared_ptr<COtpToken> importCsvData(std::string_view bytes);
+    std::shared_ptr<COtpToken> importCsvData(std::string_view bytes, CsvImportReport* report = nullptr);
 
     // Looks for the token pack file: absent or unreadable gives NoPack; a pack that decodes
     // without a code is added (unless the list has that token), saved and, once saved, deleted;

@@ -20,13 +20,13 @@ protected:
     static void click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
 };
 
-TEST_F(OtpPageTest, NoTokenShowsNothingAndDisablesGoAndCopy) {
+TEST_F(OtpPageTest, NoTokenSaysHowToAddOneAndDisablesGoAndCopy) {
     COtpPage* page = otpPage();
     EXPECT_EQ(page->plate()->topCode(), u"");
     EXPECT_FALSE(go(page)->isEnabled());
     EXPECT_FALSE(copy(page)->isEnabled());
     EXPECT_TRUE(control(page, COtpPage::IDC_CHANGE_TOKEN)->isEnabled());
-    EXPECT_EQ(nameLine(page), QString());
+    EXPECT_EQ(nameLine(page), QStringLiteral("No token yet: add one from the Token menu."));
     EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Valdorix"));
     // Go does nothing without a token, even when asked directly.
     page->onCommand(COtpPage::IDC_GO, 0);

@@ -177,6 +177,26 @@ TEST_F(InstallPageTest, EnterInstallsWhileTheButtonIsEnabled) {
     EXPECT_EQ(store().tokens[1]->kind, TokenKind::OcraTime);
 }
 
+TEST_F(InstallPageTest, AnInstalledCodeLeavesEmptyBoxesThatCannotInstallAgain) {
+    CInstallPage* page = openInstall();
+    ASSERT_NE(page, nullptr);
+    fill(page, QStringLiteral("Remote"), QString::fromStdString(Serial),
+         QString::fromStdString(seedFor(Serial, 0, EventSixDigits, Secret)));
+    QLineEdit* seedBox = edit(page, CInstallPage::IDC_SEED);
+    QTest::keyClick(seedBox, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return m_window->GetCurrentPageId() == pageid::Otp; }));
+
+    m_window->GoBack();
+    ASSERT_EQ(m_window->GetCurrentPageId(), pageid::Install);
+    for (int id : {CInstallPage::IDC_NAME, CInstallPage::IDC_SERIAL, CInstallPage::IDC_SEED})
+        EXPECT_EQ(edit(page, id)->text(), QString()) << id;
+    EXPECT_FALSE(control(page, CInstallPage::IDC_INSTALL)->isEnabled());
+    QTest::keyClick(seedBox, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(store().tokens.size(), 2u);
+    EXPECT_EQ(m_window->GetCurrentPageId(), pageid::Install);
+}
+
 // ---------------------------------------------------------------------------------------------
 
 class ImportPageTest : public TokenPagesFixture {
@@ -227,12 +247,29 @@ TEST_F(ImportPageTest, EveryValidLineIsImportedInOrderAndTheLastIsDefault) {
     EXPECT_EQ(store().defaultToken(), store().tokens[3]);
     EXPECT_EQ(m_window->GetCurrentPageId(), pageid::Otp);
     EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Valdorix - \"Carol, admin\""));
-    EXPECT_TRUE(MessageBox::answered().isEmpty());
+    const QList<MessageBox::Record> boxes = MessageBox::answered();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Tokens imported: 3.\n\nLines skipped:\nline 2: invalid token seed"));
+    EXPECT_EQ(boxes[0].icon, MessageBox::Information);
     EXPECT_EQ(saves(), 1);
     auto reopened = reopen();
     ASSERT_NE(reopened, nullptr);
     EXPECT_EQ(reopened->tokens.size(), 4u);
     EXPECT_EQ(reopened->defaultIndex, 3);
+}
+
+TEST_F(ImportPageTest, TheSummaryListsTenSkippedLinesAndCountsTheRest) {
+    CsvImportReport report;
+    report.added = 2;
+    for (std::size_t line = 1; line <= 12; ++line)
+        report.skipped.push_back({line, line % 2 ? CsvImportReport::NotThreeFields : CsvImportReport::InvalidSeed});
+    QStringList expected = {QStringLiteral("Tokens imported: 2."), QString(), QStringLiteral("Lines skipped:")};
+    for (int line = 1; line <= 10; ++line)
+        expected.append(line % 2 ? QStringLiteral("line %1: not three fields (serial, seed, name)").arg(line)
+                                 : QStringLiteral("line %1: invalid token seed").arg(line));
+    expected.append(QStringLiteral("and 2 more"));
+    EXPECT_EQ(CImportPage::importSummary(report), expected.join(u'\n'));
+    EXPECT_EQ(CImportPage::importSummary(CsvImportReport{5, {}}), QStringLiteral("Tokens imported: 5."));
 }
 
 TEST_F(ImportPageTest, AFileWithoutAValidLineImportsNothing) {

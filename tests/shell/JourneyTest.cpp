@@ -396,6 +396,10 @@ TEST_F(JourneyTest, ANewUsersDayAndTheNextStart) {
     waitForPage(pageid::Otp);
     EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Valdorix - Payroll"));
     ASSERT_EQ(store().tokens.size(), 3u);
+    ASSERT_EQ(MessageBox::answered().size(), 1);
+    EXPECT_EQ(MessageBox::answered()[0].text,
+              QStringLiteral("Tokens imported: 2.\n\nLines skipped:\nline 1: invalid token seed"));
+    MessageBox::clearAnswered();
 
     // The picker: F2, a filter, Enter.
     QTest::keyClick(pageWindow(), Qt::Key_F2);

@@ -6,6 +6,7 @@
 #include "shell/TokenPropertyPage.h"
 
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <cstdlib>
 #include <ctime>
@@ -186,27 +187,24 @@ TEST_F(ManagerPageTest, DeletingEveryTokenLeavesTheProductNameAsTitle) {
     EXPECT_EQ(saves(), 1);
 }
 
-TEST_F(ManagerPageTest, RenamingToAnEmptyLabelShowsTheComposedName) {
-    auto token = makeToken(u"Old name", u"Bank", u"123");
-    token->tokenName = u"Web";
-    CManagerPage* page = openManager({makeToken(u"Mail", u"Webmail", u"VX1001"), token}, 1);
-    ASSERT_NE(page, nullptr);
-    clickRow(1);
-    click(page, CManagerPage::IDC_EDIT);
-    QLineEdit* box = m_list->labelEditor();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->text(), QStringLiteral("Old name"));
-    box->selectAll();
-    QTest::keyClick(box, Qt::Key_Backspace);
-    QTest::keyClick(box, Qt::Key_Return);
-    EXPECT_TRUE(waitFor([&] { return !m_list->isEditingLabel(); }));
-    EXPECT_EQ(m_list->topLevelItem(1)->text(0), QString());
-    EXPECT_EQ(token->label, u"");
-    EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Valdorix - Bank:Web:123"));
-    EXPECT_EQ(saves(), 1);
-    auto reopened = reopen();
-    ASSERT_NE(reopened, nullptr);
-    EXPECT_EQ(reopened->tokens[1]->label, u"");
+TEST_F(ManagerPageTest, RenamingToABlankLabelKeepsTheOldOne) {
+    for (const QString& blank : {QString(), QStringLiteral("   ")}) {
+        auto token = makeToken(u"Old name", u"Bank", u"123");
+        CManagerPage* page = openManager({makeToken(u"Mail", u"Webmail", u"VX1001"), token}, 1);
+        ASSERT_NE(page, nullptr);
+        m_window->SetTitle(QStringLiteral("Old name"));
+        clickRow(1);
+        click(page, CManagerPage::IDC_EDIT);
+        QLineEdit* box = m_list->labelEditor();
+        ASSERT_NE(box, nullptr);
+        box->setText(blank);
+        QTest::keyClick(box, Qt::Key_Return);
+        EXPECT_TRUE(waitFor([&] { return !m_list->isEditingLabel(); }));
+        EXPECT_EQ(m_list->topLevelItem(1)->text(0), QStringLiteral("Old name"));
+        EXPECT_EQ(token->label, u"Old name");
+        EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Valdorix - Old name"));
+        EXPECT_EQ(saves(), 0);
+    }
 }
 
 TEST_F(ManagerPageTest, RenamingAnotherTokenKeepsTheDefaultTokensTitle) {
@@ -269,20 +267,26 @@ TEST_F(ManagerPageTest, RenamingARowWhoseTokenIsGoneStillSaves) {
     EXPECT_EQ(saves(), 1);
 }
 
-TEST_F(ManagerPageTest, ButtonsWithoutASelectionDoNothing) {
+TEST_F(ManagerPageTest, ButtonsAreEnabledExactlyWithASelection) {
     CManagerPage* page = openManager(fiveTokens(), 2);
     ASSERT_NE(page, nullptr);
+    const auto enabled = [&] {
+        std::vector<bool> states;
+        for (int id : {CManagerPage::IDC_DEFAULT, CManagerPage::IDC_EDIT, CManagerPage::IDC_DELETE})
+            states.push_back(control(page, id)->isEnabled());
+        return states;
+    };
+    EXPECT_EQ(enabled(), std::vector<bool>(3, false)); // shown with nothing selected
+    clickRow(1);
+    EXPECT_EQ(enabled(), std::vector<bool>(3, true));
     m_list->clearSelection();
-    const QString title = m_window->windowTitle();
-    for (int id : {CManagerPage::IDC_DEFAULT, CManagerPage::IDC_EDIT, CManagerPage::IDC_DELETE})
-        click(page, id);
-    EXPECT_TRUE(MessageBox::answered().isEmpty());
-    EXPECT_FALSE(m_list->isEditingLabel());
-    EXPECT_EQ(store().tokens.size(), 5u);
-    EXPECT_EQ(store().defaultIndex, 2);
-    EXPECT_EQ(defaultRows(*page), std::vector<int>{2});
-    EXPECT_EQ(m_window->windowTitle(), title);
-    EXPECT_EQ(saves(), 0);
+    EXPECT_EQ(enabled(), std::vector<bool>(3, false));
+
+    clickRow(4);
+    MessageBox::setNextAnswer(MessageBox::IDYES);
+    click(page, CManagerPage::IDC_DELETE);
+    EXPECT_EQ(store().tokens.size(), 4u);
+    EXPECT_EQ(enabled(), std::vector<bool>(3, false)); // the selected row went
 }
 
 TEST_F(ManagerPageTest, DefaultMakesTheFirstSelectedRowTheDefault) {
@@ -356,8 +360,11 @@ protected:
         const char* tz = std::getenv("TZ");
         m_savedTz = tz ? std::optional<std::string>(tz) : std::nullopt;
         setTimeZone("UTC0");
+        m_savedLocale = QLocale();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     }
     void TearDown() override {
+        QLocale::setDefault(m_savedLocale);
         if (m_savedTz)
             setenv("TZ", m_savedTz->c_str(), 1);
         else
@@ -381,6 +388,7 @@ protected:
 
 private:
     std::optional<std::string> m_savedTz;
+    QLocale m_savedLocale;
 };
 
 TEST_F(TokenPropertyPageTest, ShowsTheEightPropertiesOfTheDefaultToken) {
@@ -403,7 +411,7 @@ TEST_F(TokenPropertyPageTest, ShowsTheEightPropertiesOfTheDefaultToken) {
         {QStringLiteral("Token Name"), QStringLiteral("Payroll token")},
         {QStringLiteral("Service URL"), QStringLiteral("https://auth.example.test/oxa")},
         {QStringLiteral("App URL"), QStringLiteral("https://hr.example.test/")},
-        {QStringLiteral("Expiry Date"), QStringLiteral("Wednesday, December 31, 2025 23:59:59")},
+        {QStringLiteral("Expiry Date"), QStringLiteral("Wednesday, December 31, 2025 11:59:59 PM")},
     };
     EXPECT_EQ(rows(*page), expected);
     EXPECT_EQ(page->list()->headerItem()->text(0), QStringLiteral("Property"));
@@ -412,25 +420,30 @@ TEST_F(TokenPropertyPageTest, ShowsTheEightPropertiesOfTheDefaultToken) {
     EXPECT_EQ(page->list()->columnWidth(1), 240);
 }
 
-TEST_F(TokenPropertyPageTest, ExpiryDateIsLocalTimeInTheLongForm) {
+TEST_F(TokenPropertyPageTest, ExpiryDateIsLocalTimeInTheUsersLongForm) {
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const QLocale german(QLocale::German, QLocale::Germany);
     const struct {
+        QLocale locale;
         const char* tz;
         std::int64_t seconds;
         const char* text;
     } cases[] = {
-        {"UTC0", 0, "Thursday, January 1, 1970 00:00:00"},
-        {"UTC0", 1735689600, "Wednesday, January 1, 2025 00:00:00"},
-        {"UTC0", 795184889, "Tuesday, March 14, 1995 12:41:29"},
-        {"EST5", 1735689600, "Tuesday, December 31, 2024 19:00:00"},
-        {"JST-9", 1735689600, "Wednesday, January 1, 2025 09:00:00"},
-        {"UTC0", 32535215999, "Wednesday, December 31, 3000 23:59:59"},
-        {"UTC0", 32535216000, ""}, // past what the calendar conversion takes
-        {"UTC0", -1, ""},
-        {"UTC0", std::numeric_limits<std::int64_t>::min(), ""},
+        {us, "UTC0", 0, "Never"}, // a token without expiry, not the first day of 1970
+        {us, "UTC0", 1, "Thursday, January 1, 1970 12:00:01 AM"},
+        {us, "UTC0", 795184889, "Tuesday, March 14, 1995 12:41:29 PM"},
+        {us, "EST5", 1735689600, "Tuesday, December 31, 2024 7:00:00 PM"},
+        {us, "JST-9", 1735689600, "Wednesday, January 1, 2025 9:00:00 AM"},
+        {german, "UTC0", 1735689600, "Mittwoch, 1. Januar 2025 00:00:00"},
+        {german, "UTC0", 32535215999, "Mittwoch, 31. Dezember 3000 23:59:59"},
+        {us, "UTC0", 32535216000, ""}, // past what the calendar conversion takes
+        {us, "UTC0", -1, ""},
+        {us, "UTC0", std::numeric_limits<std::int64_t>::min(), ""},
     };
     for (const auto& c : cases) {
+        QLocale::setDefault(c.locale);
         setTimeZone(c.tz);
-        EXPECT_EQ(CTokenPropertyPage::formatExpiryDate(c.seconds), QString::fromLatin1(c.text))
+        EXPECT_EQ(CTokenPropertyPage::formatExpiryDate(c.seconds), QString::fromUtf8(c.text))
             << c.tz << " " << c.seconds;
     }
 }

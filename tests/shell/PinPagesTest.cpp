@@ -8,6 +8,7 @@
 #include "shell/SetPinPage.h"
 #include "store/FileBytes.h"
 
+#include <QLabel>
 #include <QMenu>
 #include <fstream>
 
@@ -101,27 +102,35 @@ TEST_F(PinPagesTest, FirstStartShowsSetPinWithTheTokenMenuGrey) {
         EXPECT_TRUE(action->isEnabled());
 }
 
-TEST_F(PinPagesTest, SetPinRulesEnableGo) {
+TEST_F(PinPagesTest, SetPinRulesEnableGoAndTheHintSaysWhatIsMissing) {
     openMainWindow();
     auto* page = currentPage<CSetPinPage>();
     ASSERT_NE(page, nullptr);
     QWidget* go = control(page, CSetPinPage::IDC_GO);
     EXPECT_FALSE(go->isEnabled());
+    const QString rule = QStringLiteral("The PIN needs at least 4 characters.");
+    const QString differ = QStringLiteral("The two PINs differ.");
+    EXPECT_EQ(page->hint()->text(), rule);
 
     const struct {
         const char* pin;
         const char* confirmation;
         bool enabled;
+        QString hint;
     } cases[] = {
-        {"abc", "abc", false},   // three characters
-        {"abcd", "abcd", true},  // four
-        {"abcd", "abcD", false}, // differs only in case
-        {"abcd", "", false},     {"", "", false}, {"a b c d e", "a b c d e", true},
+        {"abc", "abc", false, rule},     // three characters
+        {"abcd", "abcd", true, {}},      // four
+        {"abcd", "abcD", false, differ}, // differs only in case
+        {"abcd", "", false, {}},         {"", "", false, rule},
+        {"a b c d e", "a b c d e", true, {}},
     };
     for (const auto& c : cases) {
         type(edit(page, CSetPinPage::IDC_NEW_PIN), QString::fromLatin1(c.pin));
         type(edit(page, CSetPinPage::IDC_CONFIRM_PIN), QString::fromLatin1(c.confirmation));
         EXPECT_EQ(go->isEnabled(), c.enabled) << c.pin << " / " << c.confirmation;
+        EXPECT_EQ(page->hint()->text(), c.hint) << c.pin << " / " << c.confirmation;
+        EXPECT_EQ(page->hint()->palette().color(QPalette::WindowText) == QColor(Qt::red), c.hint == differ)
+            << c.pin << " / " << c.confirmation;
     }
 }
 

@@ -75,9 +75,22 @@ TEST(CsvImport, OnlyThreeFieldLinesAreInstalled) {
     const std::string text = "\n\n" + line("1001", Seed1001, "Trailing") + ",\n" + "1002\n" + "1002," +
                              Seed1002 + "\n" + line("1002", Seed1002, "Four") + ",x\n" +
                              "serial,seed,name\n" + line("1003", Seed1003, "Good") + "\n\n";
-    auto last = db.importCsvData(text);
+    CsvImportReport report;
+    auto last = db.importCsvData(text, &report);
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(serials(db), (std::vector<std::u16string>{u"1003"}));
+
+    // The report names every line passed over but the empty ones, counted from 1.
+    using R = CsvImportReport;
+    std::vector<std::pair<std::size_t, R::Reason>> skipped;
+    for (const R::Skipped& s : report.skipped)
+        skipped.emplace_back(s.line, s.reason);
+    EXPECT_EQ(skipped, (std::vector<std::pair<std::size_t, R::Reason>>{{3, R::NotThreeFields},
+                                                                        {4, R::NotThreeFields},
+                                                                        {5, R::NotThreeFields},
+                                                                        {6, R::NotThreeFields},
+                                                                        {7, R::InvalidSeed}}));
+    EXPECT_EQ(report.added, 1u);
 }
 
 TEST(CsvImport, ValidLineBeforeAnInvalidLastLineIsStillReported) {
