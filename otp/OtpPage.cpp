@@ -69,6 +69,10 @@ void COtpPage::OnInitDialog() {
 bool COtpPage::PreTranslateMessage(QObject*, QEvent* event) {
     if (event->type() != QEvent::KeyPress)
         return false;
+    if (static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        onCommand(IDC_COPY, 0);
+        return true;
+    }
     const int key = static_cast<QKeyEvent*>(event)->key();
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_go && m_go->isEnabled())
         postCommand(IDC_GO);

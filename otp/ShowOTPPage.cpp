@@ -6,6 +6,7 @@
 #include "otp/OtpPictures.h"
 #include "shell/TokenStore.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 
 QWidget* CShowOTPPage::createControl(const resources::DialogItem& item, QWidget* parent) {
@@ -24,6 +25,13 @@ void CShowOTPPage::OnInitDialog() {
     DlgResize_Init({{IDC_PANEL, CDialogResize::SizeX},
                     {IDC_NAVIGATION_BAR, CDialogResize::SizeX | CDialogResize::MoveY},
                     {IDC_COPY, CDialogResize::MoveX}});
+}
+
+bool CShowOTPPage::PreTranslateMessage(QObject*, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
+        return false;
+    onCommand(IDC_COPY, 0);
+    return true;
 }
 
 void CShowOTPPage::OnShow(const PageArgs& args) {

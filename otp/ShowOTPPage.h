@@ -17,6 +17,7 @@ public:
     static constexpr int IDC_PLATE = 1009;
     static constexpr int IDC_CAPTION = 1018;
 
+    bool PreTranslateMessage(QObject* receiver, QEvent* event) override;
     void OnShow(const PageArgs& args) override;
     void onCommand(int id, int notifyCode) override;
 

@@ -33,6 +33,7 @@ constexpr std::array kToken{
     separator(),
     MenuItem{K::Command, u"Change &Pin...", ID_CHANGE_PIN, {}},
     separator(),
+    MenuItem{K::Command, u"&Lock\tCtrl+L", ID_LOCK, {}},
     MenuItem{K::Command, u"&Exit", ID_EXIT, {}},
 };
 

@@ -9,7 +9,7 @@ namespace resources {
 struct MenuItem {
     enum class Kind { Command, Separator, Popup };
     Kind kind;
-    std::u16string_view text; // '&' marks the mnemonic, "&&" is a literal '&'
+    std::u16string_view text; // '&' marks the mnemonic, "&&" is a literal '&', a tab the key
     int id;                   // command id; 0 for separators and popups
     std::span<const MenuItem> children;
 };
@@ -34,6 +34,8 @@ constexpr int ID_SYNCHRONISE_TOKEN = 32787;
 constexpr int ID_CHANGE_PIN = 32788;
 constexpr int ID_CHALLENGE = 32789;
 constexpr int ID_IMPORT_TOKENS = 32791;
+constexpr int ID_LOCK = 32792;
+constexpr int ID_SETTINGS = 32793;
 } // namespace ids
 
 // The menu with this id, or null.

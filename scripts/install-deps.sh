@@ -8,7 +8,7 @@ packages=(
     libssl-dev libcurl4-openssl-dev libpng-dev zlib1g-dev
     libboost-regex-dev libboost-serialization-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    fonts-liberation2 xvfb xauth xdotool x11-utils imagemagick
+    fonts-liberation2 xvfb xauth xdotool x11-utils xclip imagemagick dbus-daemon
     python3 openssl
 )
 

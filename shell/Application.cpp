@@ -1,14 +1,17 @@
 #include "shell/Application.h"
 
 #include "engine/TextDigest.h"
+#include "otp/Clipboard.h"
 #include "platform/SingleInstance.h"
 #include "resources/StringTable.h"
+#include "shell/AutoLock.h"
 #include "shell/DialogBuilder.h"
 #include "shell/MainDlg.h"
 #include "shell/MessageBox.h"
 #include "shell/TokenStore.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QSocketNotifier>
 #include <memory>
 
@@ -52,8 +55,14 @@ int runValdorix(int argc, char** argv) {
                 instance.answerRequest();
             });
         }
+        CAutoLock autoLock;
+        autoLock.watchScreenLocker(QDBusConnection::sessionBus());
+        autoLock.watchSleep(QDBusConnection::systemBus());
+        QObject::connect(&autoLock, &CAutoLock::lockRequested, &mainDlg, &CMainDlg::lock);
         mainDlg.show();
         exitCode = QApplication::exec();
     }
+    // Clipboard managers take over the clipboard of a program that ends: not with a code in it.
+    CCodeClipboard::clearNow();
     return exitCode;
 }

@@ -1,6 +1,7 @@
 #include "shell/MainDlg.h"
 
 #include "controls/IconResource.h"
+#include "otp/Clipboard.h"
 #include "resources/Menu.h"
 #include "resources/StringTable.h"
 #include "shell/SaveFailure.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -119,7 +121,10 @@ void CMainDlg::buildMenu() {
                 break;
             }
             case resources::MenuItem::Kind::Command: {
-                QAction* action = menu->addAction(text);
+                const qsizetype tab = text.indexOf(QLatin1Char('\t'));
+                QAction* action = menu->addAction(text.left(tab));
+                if (tab >= 0)
+                    action->setShortcut(QKeySequence(text.mid(tab + 1)));
                 const int id = item.id;
                 action->setProperty(kCommandId, id);
                 connect(action, &QAction::triggered, this, [this, id] { onCommand(id); });
@@ -239,6 +244,9 @@ void CMainDlg::onCommand(int id, int) {
     case ID_IMPORT_TOKENS:
         Navigate(pageid::Import);
         return;
+    case ID_LOCK:
+        lock();
+        return;
     case ID_HELP:
         return; // no help to show
     default:
@@ -247,6 +255,30 @@ void CMainDlg::onCommand(int id, int) {
     // The token list of "&Select Token": every position can be chosen, however many there are.
     if (id >= TokenCommandFirst && id < ID_DOWNLOAD_TOKEN)
         chooseToken(id - TokenCommandFirst);
+}
+
+void CMainDlg::lock() {
+    CValdorixTokenDB& store = tokenStore();
+    if (!store.isUnlocked())
+        return;
+    // Only a response count can be unsaved here. A failure is not shown: no box may wait over a
+    // locked screen, and the count is then lost as it would be at exit.
+    [[maybe_unused]] const SaveResult saved = store.save();
+    store.lock();
+    CCodeClipboard::clearNow();
+    while (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    for (const auto& page : m_pages) {
+        if (QWidget* window = page->GetHWND()) {
+            for (QLineEdit* edit : window->findChildren<QLineEdit*>())
+                if (edit->echoMode() != QLineEdit::Normal)
+                    edit->clear();
+        }
+    }
+    m_history.clear();
+    m_cursor = 0;
+    SetTitle(QString());
+    Navigate(pageid::Login);
 }
 
 void CMainDlg::endDialog(int exitCode) {

@@ -59,6 +59,9 @@ public:
     QMenu* menu(const QString& title) const;
     // WM_INITMENUPOPUP: greying and the token list; runs when a popup is about to open.
     void prepareMenu(QMenu* menu);
+    // Back to the log-in page as at start-up: history, key, PINs and tokens forgotten, a copied
+    // code taken off the clipboard. Nothing while the store is locked.
+    void lock();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

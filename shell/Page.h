@@ -33,6 +33,7 @@ constexpr unsigned TokenPackActivate = 231;
 constexpr unsigned ErrorMsg = 232;
 constexpr unsigned Challenge = 233;
 constexpr unsigned Import = 234;
+constexpr unsigned Settings = 235;
 } // namespace pageid
 
 // Private messages, posted with QCoreApplication::postEvent.

@@ -109,6 +109,19 @@ bool CFileTokenDB::setPin(std::u16string_view newPin) {
     return true;
 }
 
+void CFileTokenDB::lock() {
+    key.fill(0);
+    if (m_keyBeforeAttempt)
+        m_keyBeforeAttempt->fill(0);
+    m_keyBeforeAttempt.reset();
+    std::fill(pin.begin(), pin.end(), u'\0');
+    pin.clear();
+    tokens.clear();
+    defaultIndex = 0;
+    pendingPack.reset();
+    unlocked = false;
+}
+
 PinChange CFileTokenDB::changePin(std::u16string_view oldPin, std::u16string_view newPin) {
     if (oldPin != pin)
         return {PinChange::WrongPin, {}};

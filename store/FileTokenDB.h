@@ -74,6 +74,10 @@ public:
     // `path` when not empty, else the database file's default path.
     virtual std::string databasePath(const std::string& path) = 0;
 
+    // Forgets what the PIN opened: the key and the PIN are overwritten, the token list and a
+    // waiting pack dropped; the next log-in loads the file again. Saves nothing.
+    void lock();
+
     bool isUnlocked() const { return unlocked; }
     void markUnlocked() { unlocked = true; }
 

@@ -5,6 +5,7 @@
 #include "otp/TimerBar.h"
 #include "platform/Clock.h"
 #include "platform/Folders.h"
+#include "shell/AppSettings.h"
 #include "shell/Application.h"
 #include "shell/MainDlg.h"
 #include "shell/MessageBox.h"
@@ -61,6 +62,9 @@ protected:
         ASSERT_TRUE(m_dataHome.isValid());
         m_savedDataHome = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", m_dataHome.path().toUtf8());
+        m_savedConfigHome = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", (m_dataHome.path() + QStringLiteral("/config")).toUtf8());
+        AppSettings::reload();
         platform::setMachineIdForTesting(std::string("otp-test-machine"));
         platform::setClockForTesting([this] { return m_now; });
         m_store = std::make_unique<TokenStoreScope>();
@@ -80,6 +84,8 @@ protected:
         platform::setClockForTesting({});
         platform::setMachineIdForTesting(std::nullopt);
         qputenv("XDG_DATA_HOME", m_savedDataHome);
+        qputenv("XDG_CONFIG_HOME", m_savedConfigHome);
+        AppSettings::reload();
     }
 
     CValdorixTokenDB& store() { return m_store->store(); }
@@ -148,6 +154,7 @@ protected:
 private:
     QTemporaryDir m_dataHome;
     QByteArray m_savedDataHome;
+    QByteArray m_savedConfigHome;
 };
 
 inline QString text(const std::u16string& s) {

@@ -1,12 +1,14 @@
 #include "ShellTestSupport.h"
 #include "controls/PngButton.h"
 #include "engine/TextDigest.h"
+#include "otp/Clipboard.h"
 #include "resources/Menu.h"
 #include "shell/AboutPage.h"
 #include "shell/ChangePinPage.h"
 #include "shell/LoginPage.h"
 #include "shell/NavigationBar.h"
 
+#include <QClipboard>
 #include <QMenu>
 #include <QTimer>
 #include <cstring>
@@ -215,6 +217,39 @@ TEST_F(MainDlgTest, EscEndsTheLoopWithTwo) {
     });
     EXPECT_EQ(QApplication::exec(), 2);
     EXPECT_EQ(window.exitCode(), 2);
+}
+
+TEST_F(MainDlgTest, CtrlLLocksBackToTheLogInPageWithEverySecretForgotten) {
+    CMainDlg& window = openUnlocked(1);
+    window.onCommand(ID_CHANGE_PIN);
+    auto* change = currentPage<CChangePinPage>();
+    ASSERT_NE(change, nullptr);
+    edit(change, CChangePinPage::IDC_CURRENT_PIN)->setText(QStringLiteral("2468"));
+    CCodeClipboard::instance().copy(QStringLiteral("755224"));
+
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_L, Qt::ControlModifier);
+
+    EXPECT_EQ(window.GetCurrentPageId(), pageid::Login);
+    EXPECT_EQ(window.history(), (std::vector<unsigned>{pageid::Login}));
+    EXPECT_FALSE(store().isUnlocked());
+    EXPECT_TRUE(store().pin.empty());
+    EXPECT_TRUE(store().tokens.empty());
+    EXPECT_TRUE(edit(change, CChangePinPage::IDC_CURRENT_PIN)->text().isEmpty());
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty());
+    QMenu* token = window.menu(QStringLiteral("&Token"));
+    window.prepareMenu(token);
+    for (QAction* a : token->actions())
+        EXPECT_EQ(a->isEnabled(), a->property("commandId").toInt() == ID_EXIT)
+            << a->text().toStdString();
+
+    // Unlocking is the ordinary log-in, which reads the file again.
+    auto* login = currentPage<CLoginPage>();
+    type(edit(login, CLoginPage::IDC_PIN), QStringLiteral("2468"));
+    login->onCommand(CLoginPage::IDC_LOGIN, BN_CLICKED);
+    EXPECT_TRUE(store().isUnlocked());
+    EXPECT_EQ(store().tokens.size(), 1u);
 }
 
 TEST_F(MainDlgTest, ExitEndsTheLoopWith32785) {

@@ -127,6 +127,7 @@ TEST(MenuTest, Menu208) {
         {u"", 0},
         {u"Change &Pin...", 32788},
         {u"", 0},
+        {u"&Lock\tCtrl+L", 32792},
         {u"&Exit", 32785},
     };
     ASSERT_EQ(token.children.size(), std::size(expected));

@@ -68,6 +68,29 @@ TEST_F(DataSafetyTest, AFailedLogInAttemptLeavesTheOpenStoreAsItWas) {
     EXPECT_EQ(db.key, key);
 }
 
+TEST_F(DataSafetyTest, ALockForgetsKeyPinAndTokensAndSavesNothingUntilTheNextLogIn) {
+    create(u"2468");
+    CValdorixTokenDB db;
+    ASSERT_TRUE(logIn(db, u"2468"));
+    db.pin = u"2468";
+    const Bytes onDisk = readFile(databaseFile());
+
+    db.lock();
+    EXPECT_FALSE(db.isUnlocked());
+    EXPECT_EQ(db.key, (std::array<std::uint8_t, CFileTokenDB::KeySize>{}));
+    EXPECT_TRUE(db.pin.empty());
+    EXPECT_TRUE(db.tokens.empty());
+    EXPECT_FALSE(db.save());
+    EXPECT_FALSE(db.checkPin(u"2468"));
+    EXPECT_EQ(readFile(databaseFile()), onDisk);
+
+    // A wrong PIN leaves it locked; the right one opens it as at the first log-in.
+    EXPECT_FALSE(logIn(db, u"1111"));
+    EXPECT_FALSE(db.isUnlocked());
+    ASSERT_TRUE(logIn(db, u"2468"));
+    EXPECT_EQ(db.tokens.size(), 1u);
+}
+
 TEST_F(DataSafetyTest, AFailedSaveNamesTheFileAndTheReasonAndKeepsTheOldFile) {
     create(u"2468");
     const Bytes before = readFile(databaseFile());
