@@ -59,3 +59,14 @@ function(valdorix_add_fuzzer name)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     set_property(GLOBAL APPEND PROPERTY VALDORIX_FUZZERS ${name})
 endfunction()
+
+# valdorix_add_qt_library(<name> <sources...>): a static library of Qt widgets, with moc and the
+# strict string conversions every Qt layer uses.
+function(valdorix_add_qt_library name)
+    add_library(${name} STATIC ${ARGN})
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    valdorix_target_defaults(${name})
+    target_link_libraries(${name} PUBLIC Qt6::Widgets)
+    target_compile_definitions(${name} PUBLIC QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII
+                                              QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+endfunction()

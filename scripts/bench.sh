@@ -8,11 +8,10 @@ build=${1:-$top/build}
 grep -m1 'model name' /proc/cpuinfo || true
 date '+%Y-%m-%d %H:%M %Z'
 failed=()
-for b in "$build"/bench/*/bench_*; do
-    [ -x "$b" ] || continue
+while IFS= read -r b; do
     echo "== $(basename "$b")"
-    "$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || failed+=("$(basename "$b")")
-done
+    "$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true </dev/null || failed+=("$(basename "$b")")
+done < <(find "$build/bench" -type f -name 'bench_*' -perm -u+x | sort)
 if [ ${#failed[@]} -gt 0 ]; then
     echo "failed: ${failed[*]}" >&2
     exit 1

@@ -7,4 +7,4 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build}
 cmake --build "$build" --target test_otp_soak
 VALDORIX_SOAK=1 QT_QPA_PLATFORM=offscreen VALDORIX_SOURCE_DIR="$top" VALDORIX_BINARY_DIR="$build" \
-    "$build/tests/otp/test_otp_soak"
+    "$build/tests/pages/otp/test_otp_soak"

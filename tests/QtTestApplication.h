@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Application.h"
+#include "app/Application.h"
 
 #include <QApplication>
 

@@ -1,0 +1,68 @@
+#include "app/Application.h"
+
+#include "engine/TextDigest.h"
+#include "pages/otp/Clipboard.h"
+#include "platform/SingleInstance.h"
+#include "resources/StringTable.h"
+#include "app/AutoLock.h"
+#include "app/MainDlg.h"
+#include "ui/DialogBuilder.h"
+#include "ui/MessageBox.h"
+#include "ui/TokenStore.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QSocketNotifier>
+#include <memory>
+
+void initialiseModule() {
+    installDialogFonts();
+    setStringLookup([](int id) { return std::u16string(resources::loadString(id)); });
+}
+
+int runValdorix(int argc, char** argv) {
+    QApplication application(argc, argv);
+    // The run loop ends only through the main window's own commands, with their exit codes.
+    QApplication::setQuitOnLastWindowClosed(false);
+    initialiseModule();
+
+    // The one store of the process: made before the main window, gone after it.
+    TokenStoreScope store;
+
+    // Two copies on one database would each save their own stale list over the other's.
+    platform::SingleInstance instance(store.store().databasePath({}));
+    if (!instance.isPrimary()) {
+        if (!instance.askPrimaryToShow(3000))
+            MessageBox::show(nullptr, resources::ids::IDS_ALREADY_RUNNING, MessageBox::Information);
+        return 0;
+    }
+
+    int exitCode = 0;
+    {
+        CMainDlg mainDlg;
+        if (!mainDlg.Create())
+            return 0;
+        // A second start asks this window to come to the front.
+        std::unique_ptr<QSocketNotifier> requests;
+        if (instance.requestSocket() >= 0) {
+            requests = std::make_unique<QSocketNotifier>(instance.requestSocket(), QSocketNotifier::Read);
+            QObject::connect(requests.get(), &QSocketNotifier::activated, &mainDlg, [&] {
+                if (!instance.takeRequest())
+                    return;
+                mainDlg.showNormal();
+                mainDlg.raise();
+                mainDlg.activateWindow();
+                instance.answerRequest();
+            });
+        }
+        CAutoLock autoLock;
+        autoLock.watchScreenLocker(QDBusConnection::sessionBus());
+        autoLock.watchSleep(QDBusConnection::systemBus());
+        QObject::connect(&autoLock, &CAutoLock::lockRequested, &mainDlg, &CMainDlg::lock);
+        mainDlg.show();
+        exitCode = QApplication::exec();
+    }
+    // Clipboard managers take over the clipboard of a program that ends: not with a code in it.
+    CCodeClipboard::clearNow();
+    return exitCode;
+}

@@ -1,0 +1,522 @@
+#include "app/MainDlg.h"
+
+#include "pages/otp/Clipboard.h"
+#include "ui/IconResource.h"
+#include "resources/Menu.h"
+#include "resources/StringTable.h"
+#include "ui/SaveFailure.h"
+#include "ui/TokenStore.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPropertyAnimation>
+#include <QScreen>
+#include <QWindow>
+
+using namespace resources::ids;
+
+namespace {
+
+// Deferred navigation: a copy of the arguments travels with the event, so the sender's list
+// may go at once.
+class NavigateEvent : public QEvent {
+public:
+    NavigateEvent(unsigned id, std::unique_ptr<PageArgs> args)
+        : QEvent(WM_NAVIGATE), pageId(id), args(std::move(args)) {}
+    unsigned pageId;
+    std::unique_ptr<PageArgs> args;
+};
+
+const char* const kCommandId = "commandId";
+
+int commandOf(const QAction* action) {
+    return action->property(kCommandId).toInt();
+}
+
+QWidget* firstTabStop(QWidget* page) {
+    for (QWidget* w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain()) {
+        if (page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() &&
+            w->isVisibleTo(page))
+            return w;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+CMainDlg::CMainDlg() {
+    setObjectName(QStringLiteral("mainWindow"));
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(m_client);
+}
+
+CMainDlg::~CMainDlg() {
+    finishSlide();
+    if (m_filterInstalled)
+        qApp->removeEventFilter(this);
+    // The page objects own their windows; take them out of the client before it goes.
+    for (const auto& page : m_pages) {
+        if (QWidget* window = page->GetHWND()) {
+            window->hide();
+            window->setParent(nullptr);
+        }
+    }
+    m_pages.clear();
+}
+
+bool CMainDlg::Create(const PageSetFactory& makePages) {
+    if (!m_fixDpi.Init(this, IDD, 96.0))
+        return false;
+    buildMenu();
+    // The client area takes the template size until the first page decides it.
+    const QSize client = m_fixDpi.templateSize();
+    m_client->setFixedSize(client);
+    setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
+    centreOnWorkArea();
+
+    const QIcon icon = loadIconResource(128);
+    if (!icon.isNull())
+        setWindowIcon(icon);
+
+    qApp->installEventFilter(this);
+    m_filterInstalled = true;
+    SetTitle(QString());
+
+    m_pages = makePages();
+
+    CValdorixTokenDB& store = tokenStore();
+    if (store.exists()) {
+        // No PIN yet: this reads only the header; the log-in page loads again with the PIN.
+        store.load();
+        Navigate(pageid::Login);
+    } else {
+        Navigate(pageid::SetPin);
+    }
+    return true;
+}
+
+void CMainDlg::buildMenu() {
+    const resources::MenuResource* resource = resources::findMenu(IDM_MAIN);
+    if (!resource)
+        return;
+    const auto fill = [this](auto& self, QMenu* menu, std::span<const resources::MenuItem> items) -> void {
+        for (const resources::MenuItem& item : items) {
+            const QString text = QString::fromStdU16String(std::u16string(item.text));
+            switch (item.kind) {
+            case resources::MenuItem::Kind::Separator:
+                menu->addSeparator();
+                break;
+            case resources::MenuItem::Kind::Popup: {
+                QMenu* popup = menu->addMenu(text);
+                m_menus.push_back(popup);
+                connect(popup, &QMenu::aboutToShow, this, [this, popup] { prepareMenu(popup); });
+                self(self, popup, item.children);
+                break;
+            }
+            case resources::MenuItem::Kind::Command: {
+                const qsizetype tab = text.indexOf(QLatin1Char('\t'));
+                QAction* action = menu->addAction(text.left(tab));
+                if (tab >= 0)
+                    action->setShortcut(QKeySequence(text.mid(tab + 1)));
+                const int id = item.id;
+                action->setProperty(kCommandId, id);
+                connect(action, &QAction::triggered, this, [this, id] { onCommand(id); });
+                break;
+            }
+            }
+        }
+    };
+    for (const resources::MenuItem& top : resource->items) {
+        QMenu* popup = menuBar()->addMenu(QString::fromStdU16String(std::u16string(top.text)));
+        m_menus.push_back(popup);
+        connect(popup, &QMenu::aboutToShow, this, [this, popup] { prepareMenu(popup); });
+        fill(fill, popup, top.children);
+    }
+}
+
+QMenu* CMainDlg::menu(const QString& title) const {
+    for (QMenu* m : m_menus) {
+        if (m->title() == title)
+            return m;
+    }
+    return nullptr;
+}
+
+void CMainDlg::prepareMenu(QMenu* menu) {
+    const QList<QAction*> actions = menu->actions();
+    if (actions.isEmpty())
+        return;
+    CValdorixTokenDB& store = tokenStore();
+    const std::shared_ptr<COtpToken> current = store.defaultToken();
+    const int first = commandOf(actions.first());
+
+    if (!store.isUnlocked()) {
+        // Everything of the token menu but "&Exit" waits for a PIN.
+        if (first == ID_OTP) {
+            for (qsizetype i = 0; i + 1 < actions.size(); ++i)
+                actions[i]->setEnabled(false);
+        }
+        return;
+    }
+
+    if (first == ID_OTP) {
+        for (QAction* action : actions)
+            action->setEnabled(true);
+        for (QAction* action : actions) {
+            const int id = commandOf(action);
+            if (id == ID_SIGN || id == ID_SYNCHRONISE_TOKEN || id == ID_TOKEN_PROPERTY)
+                action->setEnabled(current != nullptr);
+        }
+    } else if (first == ID_MANAGE_TOKENS) {
+        for (qsizetype i = actions.size() - 1; i >= 2; --i) {
+            menu->removeAction(actions[i]);
+            delete actions[i];
+        }
+        const auto& tokens = store.tokens;
+        for (std::size_t i = 0; i < tokens.size(); ++i) {
+            // A '&' in a label is shown, not taken as a mnemonic.
+            QString label = QString::fromStdU16String(tokens[i]->label);
+            label.replace(QLatin1Char('&'), QStringLiteral("&&"));
+            QAction* action = menu->addAction(label);
+            action->setProperty(kCommandId, TokenCommandFirst + int(i));
+            action->setCheckable(true);
+            action->setChecked(tokens[i] == current);
+            const int position = int(i);
+            connect(action, &QAction::triggered, this, [this, position] { chooseToken(position); });
+        }
+    }
+}
+
+void CMainDlg::chooseToken(int position) {
+    CValdorixTokenDB& store = tokenStore();
+    if (position < 0 || std::size_t(position) >= store.tokens.size())
+        return;
+    store.setDefaultIndex(position);
+    saveOrReport(this, store);
+    Navigate(pageid::Otp);
+}
+
+void CMainDlg::onCommand(int id, int) {
+    switch (id) {
+    case IDC_CANCEL:
+        endDialog(IDC_CANCEL);
+        return;
+    case ID_EXIT:
+        endDialog(ID_EXIT);
+        return;
+    case ID_DOWNLOAD_TOKEN:
+        Navigate(pageid::Download);
+        return;
+    case ID_SIGN:
+        Navigate(pageid::Sign);
+        return;
+    case ID_OTP:
+        Navigate(pageid::Otp);
+        return;
+    case ID_MANAGE_TOKENS:
+        Navigate(pageid::Manager);
+        return;
+    case ID_TOKEN_PROPERTY:
+        Navigate(pageid::TokenProperty);
+        return;
+    case ID_ABOUT:
+        Navigate(pageid::About);
+        return;
+    case ID_INSTALL_TOKEN:
+        Navigate(pageid::Install);
+        return;
+    case ID_SYNCHRONISE_TOKEN:
+        Navigate(pageid::Synchronise);
+        return;
+    case ID_CHANGE_PIN:
+        Navigate(pageid::ChangePin);
+        return;
+    case ID_CHALLENGE:
+        Navigate(pageid::Challenge);
+        return;
+    case ID_IMPORT_TOKENS:
+        Navigate(pageid::Import);
+        return;
+    case ID_LOCK:
+        lock();
+        return;
+    case ID_HELP:
+        return; // no help to show
+    default:
+        break;
+    }
+    // The token list of "&Select Token": every position can be chosen, however many there are.
+    if (id >= TokenCommandFirst && id < ID_DOWNLOAD_TOKEN)
+        chooseToken(id - TokenCommandFirst);
+}
+
+void CMainDlg::lock() {
+    CValdorixTokenDB& store = tokenStore();
+    if (!store.isUnlocked())
+        return;
+    // Only a response count can be unsaved here. A failure is not shown: no box may wait over a
+    // locked screen, and the count is then lost as it would be at exit.
+    [[maybe_unused]] const SaveResult saved = store.save();
+    store.lock();
+    CCodeClipboard::clearNow();
+    while (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    for (const auto& page : m_pages) {
+        if (QWidget* window = page->GetHWND()) {
+            for (QLineEdit* edit : window->findChildren<QLineEdit*>())
+                if (edit->echoMode() != QLineEdit::Normal)
+                    edit->clear();
+        }
+    }
+    m_history.clear();
+    m_cursor = 0;
+    SetTitle(QString());
+    Navigate(pageid::Login);
+}
+
+void CMainDlg::endDialog(int exitCode) {
+    if (m_exitCode != 0)
+        return;
+    m_exitCode = exitCode;
+    hide();
+    QCoreApplication::exit(exitCode);
+}
+
+void CMainDlg::closeEvent(QCloseEvent* event) {
+    endDialog(IDC_CANCEL);
+    event->accept();
+}
+
+void CMainDlg::centreOnWorkArea() {
+    QScreen* screen = QGuiApplication::screenAt(geometry().center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = frameGeometry().size();
+    int x = area.left() + (area.width() - size.width()) / 2;
+    int y = area.top() + (area.height() - size.height()) / 2;
+    // Keep it inside the work area; the left and top edges win when it does not fit.
+    x = std::max(area.left(), std::min(x, area.right() + 1 - size.width()));
+    y = std::max(area.top(), std::min(y, area.bottom() + 1 - size.height()));
+    move(x, y);
+}
+
+// --- Navigation -------------------------------------------------------------------------------
+
+CPage* CMainDlg::findPage(unsigned id) const {
+    for (const auto& page : m_pages) {
+        if (page->GetID() == id)
+            return page.get();
+    }
+    return nullptr;
+}
+
+void CMainDlg::ShowPage(unsigned id, const PageArgs& args) {
+    // The page being left is the one shown last: Back and Forward have already moved the cursor.
+    CPage* current = m_shownPageId == 0 ? nullptr : findPage(m_shownPageId);
+    CPage* target = findPage(id);
+    if (!target)
+        return;
+    m_shownPageId = id;
+    if (!m_replaying) {
+        if (!m_history.empty())
+            m_history.erase(m_history.begin() + m_cursor + 1, m_history.end());
+        if (m_history.empty() || m_history.back() != id)
+            m_history.push_back(id);
+        m_cursor = int(m_history.size()) - 1;
+    }
+    target->SetNavigator(this);
+    if (current)
+        current->OnHide();
+    QWidget* window = target->Create(m_client, m_client->rect());
+    if (window)
+        slideIn(window);
+    target->UpdateNavigationBar();
+    target->OnShow(args);
+}
+
+void CMainDlg::Navigate(unsigned id) {
+    ShowPage(id, PageArgs());
+}
+
+void CMainDlg::PostNavigate(unsigned id, const PageArgs& args) {
+    QCoreApplication::postEvent(this, new NavigateEvent(id, std::make_unique<PageArgs>(args)));
+}
+
+unsigned CMainDlg::GetCurrentPageId() const {
+    return m_history.empty() ? 0 : m_history[std::size_t(m_cursor)];
+}
+
+void CMainDlg::SetTitle(const QString& text) {
+    const QString product = resourceString(IDS_WINDOW_TITLE);
+    setWindowTitle(text.isEmpty() ? product : product + QStringLiteral(" - ") + text);
+}
+
+void CMainDlg::GoBack() {
+    --m_cursor;
+    m_replaying = true;
+    if (m_cursor < 0) {
+        m_cursor = 0;
+        m_replaying = false;
+        return;
+    }
+    Navigate(m_history[std::size_t(m_cursor)]);
+    m_replaying = false;
+}
+
+void CMainDlg::GoForward() {
+    ++m_cursor;
+    m_replaying = true;
+    if (m_cursor < int(m_history.size()))
+        Navigate(m_history[std::size_t(m_cursor)]);
+    else
+        m_cursor = int(m_history.size()) - 1;
+    m_replaying = false;
+}
+
+void CMainDlg::GoHome() {
+    Navigate(pageid::Otp);
+}
+
+bool CMainDlg::CanNavigate(int what) const {
+    switch (what) {
+    case 0:
+        return m_cursor > 0;
+    case 1:
+        return m_cursor < int(m_history.size()) - 1;
+    case 2:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CMainDlg::slideIn(QWidget* page) {
+    finishSlide();
+    QPointer<QWidget> old = m_topPage;
+
+    // The window always fits the shown page exactly.
+    m_client->setFixedSize(page->size());
+    setFixedSize(page->width(), page->height() + menuBar()->sizeHint().height());
+
+    page->raise();
+    m_topPage = page;
+    if (!isVisible()) {
+        // Before the window is on screen there is nothing to slide over: the page appears in place.
+        page->move(0, 0);
+        page->show();
+        if (old && old != page)
+            old->hide();
+        focusFirstTabStop(page);
+        return;
+    }
+    page->move(-page->width(), 0);
+    page->show();
+
+    auto* slide = new QPropertyAnimation(page, "pos", this);
+    slide->setDuration(SlideMilliseconds);
+    slide->setStartValue(QPoint(-page->width(), 0));
+    slide->setEndValue(QPoint(0, 0));
+    connect(slide, &QPropertyAnimation::finished, this, [old, page = QPointer<QWidget>(page)] {
+        if (page)
+            page->move(0, 0);
+        if (old && old != page)
+            old->hide();
+    });
+    m_slide = slide;
+    slide->start(QAbstractAnimation::DeleteWhenStopped);
+    focusFirstTabStop(page);
+}
+
+void CMainDlg::focusFirstTabStop(QWidget* page) {
+    if (QWidget* focus = firstTabStop(page))
+        focus->setFocus(Qt::OtherFocusReason);
+    else
+        page->setFocus(Qt::OtherFocusReason);
+}
+
+void CMainDlg::finishSlide() {
+    if (m_slide) {
+        // Jumping to the end runs the finished handler, which hides the page it replaced.
+        m_slide->setCurrentTime(m_slide->duration());
+    }
+}
+
+bool CMainDlg::event(QEvent* event) {
+    if (event->type() == WM_NAVIGATE) {
+        auto* navigate = static_cast<NavigateEvent*>(event);
+        if (navigate->args)
+            ShowPage(navigate->pageId, *navigate->args);
+        else
+            Navigate(navigate->pageId);
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+// --- The message filter ------------------------------------------------------------------------
+
+bool CMainDlg::belongsHere(QObject* object) const {
+    return object && object->isWidgetType() && static_cast<QWidget*>(object)->window() == this;
+}
+
+bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (!belongsHere(watched) || m_exitCode != 0)
+        return false;
+    const bool isKey = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+    if (isKey) {
+        // A key event the focus widget ignores travels up to its parents: look at it only once.
+        auto* previous = qobject_cast<QWidget*>(m_lastKeyReceiver.data());
+        if (event == m_lastKeyEvent && previous && watched != previous && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->isAncestorOf(previous))
+            return false;
+        m_lastKeyEvent = event;
+        m_lastKeyReceiver = watched;
+    }
+    if (CPage* current = findPage(GetCurrentPageId())) {
+        if (current->PreTranslateMessage(watched, event))
+            return true;
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+            onCommand(IDC_CANCEL);
+            return true;
+        }
+    }
+    return false;
+}
+
+// --- Dragging by the client surface ------------------------------------------------------------
+
+void CMainDlg::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QMainWindow::mousePressEvent(event);
+        return;
+    }
+    if (windowHandle() && windowHandle()->startSystemMove())
+        return;
+    m_dragging = true;
+    m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void CMainDlg::mouseMoveEvent(QMouseEvent* event) {
+    if (m_dragging && (event->buttons() & Qt::LeftButton))
+        move(event->globalPosition().toPoint() - m_dragOffset);
+    else
+        QMainWindow::mouseMoveEvent(event);
+}
+
+void CMainDlg::mouseReleaseEvent(QMouseEvent* event) {
+    m_dragging = false;
+    QMainWindow::mouseReleaseEvent(event);
+}

@@ -1,0 +1,43 @@
+#include "pages/info/AboutPage.h"
+
+#include "resources/StringTable.h"
+#include "ui/TokenStore.h"
+
+#include <QLabel>
+
+void CAboutPage::OnInitDialog() {
+    m_fixDpi.Init(this, IDD, 96.0);
+    DlgResize_Init({{IDC_NAVIGATION_BAR, CDialogResize::SizeX},
+                    {IDC_VERSION, CDialogResize::SizeX},
+                    {IDC_LOGO_AREA, CDialogResize::SizeX}});
+    m_logo = CxImage::LoadPng(LogoPicture);
+    if (auto* version = qobject_cast<QLabel*>(item(IDC_VERSION))) {
+        QString text = resourceString(resources::ids::IDS_VERSION);
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        version->setText(text);
+    }
+}
+
+void CAboutPage::OnShow(const PageArgs&) {
+    if (tokenStore().isUnlocked() || !m_navigationBar)
+        return;
+    m_navigationBar->EnableButton(CNavigationBar::Home, false);
+    m_navigationBar->EnableButton(CNavigationBar::Forward, false);
+}
+
+QPoint CAboutPage::logoPosition() const {
+    const QWidget* area = item(IDC_LOGO_AREA);
+    const QWidget* text = item(IDC_VERSION);
+    if (!m_logo || !area || !text)
+        return {};
+    const int x = (width() - m_logo->GetWidth()) / 2;
+    const int y = area->y() + (text->y() - area->y() - m_logo->GetHeight()) / 2;
+    return {x, y};
+}
+
+void CAboutPage::paintPage(Surface& dc) {
+    if (!m_logo)
+        return;
+    const QPoint at = logoPosition();
+    m_logo->Draw(dc, at.x(), at.y());
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "ui/PageImpl.h"
+
+// Page 232: a fixed error text. Nothing navigates here by itself.
+class CErrorMsgPage : public CDialogPageImpl<CErrorMsgPage> {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 232;
+    static constexpr int IDC_TEXT = 1018;
+
+private:
+    friend class CPageImpl<CErrorMsgPage>;
+    friend class CDialogPageImpl<CErrorMsgPage>;
+    void OnInitDialog();
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "pages/otp/RespondPageImpl.h"
+#include "resources/StringTable.h"
+
+// Page 233: answers a challenge from a service ("&C && R...").
+class CChallengePage : public CRespondPageImpl<CChallengePage> {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 233;
+    static constexpr int IDC_ACTION = 101; // "&Go"
+    static constexpr int CaptionString = resources::ids::IDS_YOUR_RESPONSE;
+};

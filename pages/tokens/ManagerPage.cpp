@@ -1,0 +1,206 @@
+#include "pages/tokens/ManagerPage.h"
+
+#include "ui/IconResource.h"
+#include "resources/StringTable.h"
+#include "ui/LabelEditListView.h"
+#include "ui/MessageBox.h"
+#include "ui/SaveFailure.h"
+#include "ui/TokenStore.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+
+namespace {
+
+QString fromU16(const std::u16string& text) {
+    return QString::fromStdU16String(text);
+}
+
+// Column headings and widths in pixels.
+struct Column {
+    int heading;
+    int width;
+};
+constexpr Column kColumns[] = {
+    {resources::ids::IDS_LABEL, 100},
+    {resources::ids::IDS_APPLICATION, 100},
+    {resources::ids::IDS_SERIAL, 80},
+};
+
+} // namespace
+
+QWidget* CManagerPage::createControl(const resources::DialogItem& item, QWidget* parent) {
+    if (item.id != IDC_LIST)
+        return nullptr;
+    m_list = new CLabelEditListView(parent, item.style);
+    return m_list;
+}
+
+void CManagerPage::OnInitDialog() {
+    m_fixDpi.Init(this, IDD, 96.0);
+    DlgResize_Init({{IDC_LIST, CDialogResize::SizeX | CDialogResize::SizeY},
+                    {IDC_DELETE, CDialogResize::MoveX},
+                    {IDC_EDIT, CDialogResize::MoveX},
+                    {IDC_DEFAULT, CDialogResize::MoveX},
+                    {IDC_NAVIGATION_BAR, CDialogResize::SizeX | CDialogResize::MoveY}});
+
+    m_images[ImageToken] = loadIconResource(IconToken);
+    m_images[ImageDefault] = loadIconResource(IconDefault);
+
+    QStringList headings;
+    for (const Column& column : kColumns)
+        headings.append(resourceString(column.heading));
+    m_list->setColumnCount(int(headings.size()));
+    m_list->setHeaderLabels(headings);
+    for (int i = 0; i < int(std::size(kColumns)); ++i)
+        m_list->header()->resizeSection(i, kColumns[i].width);
+
+    m_list->setEndLabelEditHandler(
+        [this](int row, const QString& text) { return onEndLabelEdit(row, text); });
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { onDoubleClick(m_list->indexOfTopLevelItem(item)); });
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CManagerPage::updateButtons);
+}
+
+void CManagerPage::updateButtons() {
+    const bool selected = m_list->firstSelectedRow() >= 0;
+    for (int id : {IDC_DEFAULT, IDC_EDIT, IDC_DELETE}) {
+        if (QWidget* button = item(id))
+            button->setEnabled(selected);
+    }
+}
+
+bool CManagerPage::PreTranslateMessage(QObject* receiver, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !m_list)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    // Esc inside the label box cancels the edit; it must not reach the main window, where it
+    // would close the program.
+    if (key->key() == Qt::Key_Escape && m_list->isEditingLabel()) {
+        m_list->cancelLabelEdit();
+        return true;
+    }
+    if (receiver == m_list && key->key() == Qt::Key_A && (key->modifiers() & Qt::ControlModifier)) {
+        m_list->selectAll();
+        return true;
+    }
+    return false;
+}
+
+void CManagerPage::OnShow(const PageArgs&) {
+    m_list->cancelLabelEdit();
+    m_list->clear();
+    CValdorixTokenDB& store = tokenStore();
+    const std::shared_ptr<COtpToken> defaultToken = store.defaultToken();
+    for (std::size_t i = 0; i < store.tokens.size(); ++i) {
+        const COtpToken& token = *store.tokens[i];
+        m_list->appendRow({fromU16(token.label), fromU16(token.application), fromU16(token.serial)});
+        setRowImage(int(i), store.tokens[i] == defaultToken ? ImageDefault : ImageToken);
+    }
+    updateButtons();
+}
+
+void CManagerPage::onCommand(int id, int) {
+    // A click on a button ends a rename in progress first, as the box loses the focus.
+    m_list->commitLabelEdit();
+    switch (id) {
+    case IDC_DEFAULT:
+        makeDefault();
+        return;
+    case IDC_EDIT:
+        editLabel();
+        return;
+    case IDC_DELETE:
+        deleteSelected();
+        return;
+    default:
+        return;
+    }
+}
+
+int CManagerPage::rowImage(int row) const {
+    const QTreeWidgetItem* item = m_list ? m_list->topLevelItem(row) : nullptr;
+    return item ? item->data(0, ImageRole).toInt() : -1;
+}
+
+void CManagerPage::setRowImage(int row, int image) {
+    QTreeWidgetItem* item = m_list->topLevelItem(row);
+    if (!item)
+        return;
+    item->setData(0, ImageRole, image);
+    item->setIcon(0, m_images[std::size_t(image)]);
+}
+
+void CManagerPage::setTitle(const QString& text) {
+    if (m_navigator)
+        m_navigator->SetTitle(text);
+}
+
+void CManagerPage::makeDefault() {
+    const int row = m_list->firstSelectedRow();
+    if (row < 0)
+        return;
+    CValdorixTokenDB& store = tokenStore();
+    store.setDefaultIndex(row);
+    saveOrReport(this, store);
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i)
+        setRowImage(i, ImageToken);
+    setRowImage(row, ImageDefault);
+    if (const auto token = store.defaultToken())
+        setTitle(fromU16(token->displayName()));
+}
+
+void CManagerPage::editLabel() {
+    const int row = m_list->firstSelectedRow();
+    if (row < 0)
+        return;
+    m_list->setFocus();
+    m_list->editLabel(row);
+}
+
+bool CManagerPage::onEndLabelEdit(int row, const QString& text) {
+    // A blank label would leave a blank entry in the token menu: the old label stays.
+    if (text.trimmed().isEmpty())
+        return false;
+    CValdorixTokenDB& store = tokenStore();
+    if (const auto token = store.tokenAt(row))
+        token->label = text.toStdU16String();
+    saveOrReport(this, store);
+    if (const auto token = store.defaultToken())
+        setTitle(fromU16(token->displayName()));
+    return true;
+}
+
+void CManagerPage::onDoubleClick(int row) {
+    if (row < 0)
+        return;
+    CValdorixTokenDB& store = tokenStore();
+    store.setDefaultIndex(row);
+    saveOrReport(this, store);
+    if (m_navigator)
+        m_navigator->Navigate(pageid::Otp);
+}
+
+void CManagerPage::deleteSelected() {
+    if (m_list->firstSelectedRow() < 0)
+        return;
+    if (MessageBox::show(this, resources::ids::IDS_CONFIRM_DELETE, MessageBox::Question, MessageBox::YesNo) !=
+        MessageBox::IDYES)
+        return;
+
+    CValdorixTokenDB& store = tokenStore();
+    // Rows and store positions stay aligned: taking the first selected row each time deletes
+    // from the front and keeps both in step.
+    for (int row = m_list->firstSelectedRow(); row >= 0; row = m_list->firstSelectedRow()) {
+        store.deleteToken(row);
+        delete m_list->takeTopLevelItem(row);
+    }
+    saveOrReport(this, store);
+
+    // The store clamps its default index to the new end.
+    const std::shared_ptr<COtpToken> defaultToken = store.defaultToken();
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i)
+        setRowImage(i, defaultToken && store.tokenAt(i) == defaultToken ? ImageDefault : ImageToken);
+    setTitle(defaultToken ? fromU16(defaultToken->displayName()) : QString());
+    updateButtons();
+}

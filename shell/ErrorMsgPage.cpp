@@ -1,6 +1,0 @@
-#include "shell/ErrorMsgPage.h"
-
-void CErrorMsgPage::OnInitDialog() {
-    m_fixDpi.Init(this, IDD, 96.0);
-    DlgResize_Init({{IDC_TEXT, CDialogResize::SizeX}});
-}

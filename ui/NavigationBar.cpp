@@ -1,0 +1,98 @@
+#include "ui/NavigationBar.h"
+
+#include "ui/PngButton.h"
+#include "ui/Page.h"
+
+#include <QResizeEvent>
+
+namespace {
+constexpr int kHomePicture = 218;
+constexpr int kBackPicture = 220;
+constexpr int kForwardPicture = 221;
+} // namespace
+
+CNavigationBar::CNavigationBar(QWidget* page) : QWidget(page) {
+    setObjectName(QStringLiteral("navigationBar"));
+    const resources::DialogTemplate* tmpl = resources::findDialogTemplate(IDD);
+    if (!tmpl)
+        return;
+    createDialogControls(this, *tmpl, [](const resources::DialogItem& item, QWidget* parent) -> QWidget* {
+        return new CPngButton(parent, item.id);
+    });
+
+    // WM_INITDIALOG of the bar.
+    m_fixDpi.Init(this, IDD, 96.0);
+    m_home = qobject_cast<CPngButton*>(dlgItem(this, IDC_HOME));
+    m_back = qobject_cast<CPngButton*>(dlgItem(this, IDC_BACK));
+    m_forward = qobject_cast<CPngButton*>(dlgItem(this, IDC_FORWARD));
+    const std::pair<CPngButton*, int> faces[] = {
+        {m_home, kHomePicture}, {m_back, kBackPicture}, {m_forward, kForwardPicture}};
+    for (const auto& [button, picture] : faces) {
+        if (!button)
+            continue;
+        button->SetImages(picture, picture, picture);
+        button->SetExtendedStyle(CPngButton::Border3dSingle, CPngButton::Border3dSingle);
+    }
+    m_resize.DlgResize_Init(this, {{IDC_BACK, CDialogResize::MoveX},
+                                   {IDC_FORWARD, CDialogResize::MoveX},
+                                   {IDC_HOME, CDialogResize::MoveX}});
+}
+
+void CNavigationBar::place(const QRect& rect) {
+    setGeometry(rect);
+    m_resize.DlgResize_UpdateLayout(rect.size());
+}
+
+void CNavigationBar::UpdateButtons() {
+    if (!m_navigator)
+        return;
+    EnableButton(Home, m_navigator->CanNavigate(2));
+    EnableButton(Back, m_navigator->CanNavigate(0));
+    EnableButton(Forward, m_navigator->CanNavigate(1));
+}
+
+void CNavigationBar::EnableButton(int which, bool enable) {
+    if (which < Back || which > Home)
+        return;
+    if (CPngButton* b = button(Button(which)))
+        b->setEnabled(enable);
+}
+
+CPngButton* CNavigationBar::button(Button which) const {
+    switch (which) {
+    case Back:
+        return m_back;
+    case Forward:
+        return m_forward;
+    case Home:
+        return m_home;
+    }
+    return nullptr;
+}
+
+void CNavigationBar::onCommand(int id, int) {
+    if (!m_navigator)
+        return;
+    switch (id) {
+    case IDC_HOME:
+        m_navigator->GoHome();
+        break;
+    case IDC_BACK:
+        m_navigator->GoBack();
+        break;
+    case IDC_FORWARD:
+        m_navigator->GoForward();
+        break;
+    default:
+        break;
+    }
+}
+
+void CNavigationBar::paintEvent(QPaintEvent*) {
+    // Nothing of its own: the page shows through, and the buttons draw the page behind them.
+}
+
+void CNavigationBar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_resize.DlgResize_UpdateLayout(event->size());
+}
