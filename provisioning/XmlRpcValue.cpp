@@ -11,6 +11,7 @@
 #include <locale.h>
 #include <new>
 #include <utility>
+#include <vector>
 
 namespace XmlRpc {
 
@@ -113,15 +114,6 @@ void appendEncoded(std::string& out, std::string_view text) {
         start = i + 1;
     }
     out.append(text, start);
-}
-
-// The text between the offset and the next "<"; false when there is no "<".
-bool textToNextTag(std::string_view text, std::size_t offset, std::string_view& field) {
-    const std::size_t stop = text.find('<', offset);
-    if (stop == std::string_view::npos)
-        return false;
-    field = text.substr(offset, stop - offset);
-    return true;
 }
 
 } // namespace
@@ -529,32 +521,115 @@ void XmlRpcVariant::appendXml(std::string& out) const {
     }
 }
 
-// The reader's forward searches for closing tags and member names. Each remembers where its tag
-// occurs last in the text, so a search that cannot succeed costs nothing; without that, a reply
-// whose values lack their closing tags would be rescanned to the end once per value.
+// Every forward search of the reader goes through here. A malformed reply can make the same
+// search, or the same skip over whitespace, start again and again from points that an earlier one
+// already passed (a member without its <name> looks ahead to a <name> that lies far beyond it; a
+// failed element is read again by each enclosing array), so each answer is remembered as "nothing
+// in [from, found)" and a later search starting inside that span costs nothing. Should searches
+// still scan more than twice the text, the needle's positions are indexed once and looked up.
+// Answers are exactly those of a plain forward search.
 class XmlRpcVariant::TagSearch {
 public:
-    explicit TagSearch(std::string_view text) : text(text) {}
+    enum Needle { ValueEnd, NameStart, NameEnd, TagOpen, TagClose, NeedleCount };
 
-    enum Tag { ValueEnd, NameStart, NameEnd };
+    explicit TagSearch(std::string_view text) : text(text), budget_(2 * text.size() + 4096) {}
 
-    std::size_t find(Tag tag, std::size_t from) {
-        std::size_t& last = last_[tag];
-        if (last == kUnknown)
-            last = text.rfind(kTags[tag]);
-        if (last == std::string_view::npos || last < from)
-            return std::string_view::npos;
-        return text.find(kTags[tag], from);
+    std::size_t find(Needle needle, std::size_t from) {
+        Memo& memo = memo_[needle];
+        if (from >= memo.from && from <= memo.found)
+            return memo.found;
+        if (!memo.index.empty() || memo.scanned > budget_)
+            return lookUp(needle, from);
+        const std::size_t found = from >= text.size() ? std::string_view::npos : text.find(kNeedles[needle], from);
+        memo.scanned += (found == std::string_view::npos ? text.size() : found) - std::min(from, text.size());
+        memo.from = from;
+        memo.found = found;
+        return found;
     }
 
-    static std::size_t length(Tag tag) { return kTags[tag].size(); }
+    static std::size_t length(Needle needle) { return kNeedles[needle].size(); }
+
+    // The first byte at or after `from` that is not whitespace (or the end).
+    std::size_t skipSpace(std::size_t from) {
+        if (from >= spaceFrom_ && from <= spaceTo_)
+            return spaceTo_;
+        std::size_t at = from;
+        while (at < text.size() && isSpace(text[at]))
+            ++at;
+        spaceFrom_ = from;
+        spaceTo_ = at;
+        return at;
+    }
+
+    // consumeTag of the tag scanner, with the whitespace skip remembered.
+    bool consumeTag(std::string_view tag, std::size_t& offset) {
+        if (offset > text.size())
+            return false;
+        const std::size_t start = skipSpace(offset);
+        if (!text.substr(start).starts_with(tag))
+            return false;
+        offset = start + tag.size();
+        return true;
+    }
+
+    // A value that failed to read at `offset` fails there again at the same or a lesser depth:
+    // the depth limit is the only thing that depends on it, and it was not reached.
+    bool knownToFail(std::size_t offset, int nesting) const {
+        return offset == failedAt_ && nesting <= failedNesting_;
+    }
+    void noteFailure(std::size_t offset, int nesting) {
+        failedAt_ = offset;
+        failedNesting_ = nesting;
+    }
 
     const std::string_view text;
 
 private:
-    static constexpr std::string_view kTags[] = {"</value>", "<name>", "</name>"};
-    static constexpr std::size_t kUnknown = std::string_view::npos - 1;
-    std::size_t last_[3] = {kUnknown, kUnknown, kUnknown};
+    struct Memo {
+        std::size_t from = std::string_view::npos;
+        std::size_t found = 0;
+        std::size_t scanned = 0;
+        std::vector<std::size_t> index;
+    };
+
+    // The index holds, for each block of the text, the needle's first position at or after the
+    // block's start: a look-up searches the rest of one block at most, and it costs an eighth of
+    // the text's size in memory.
+    static constexpr std::size_t kBlock = 64;
+
+    std::size_t lookUp(Needle needle, std::size_t from) {
+        Memo& memo = memo_[needle];
+        const std::string_view target = kNeedles[needle];
+        const std::size_t blocks = text.size() / kBlock + 1;
+        if (memo.index.empty()) {
+            memo.index.assign(blocks, std::string_view::npos);
+            std::size_t block = 0;
+            for (std::size_t at = text.find(target); at != std::string_view::npos; at = text.find(target, at + 1)) {
+                for (; block < blocks && block * kBlock <= at; ++block)
+                    memo.index[block] = at;
+            }
+        }
+        std::size_t found = std::string_view::npos;
+        if (from < text.size()) {
+            const std::size_t next = from / kBlock + 1;
+            const std::size_t inBlock = text.substr(from, next * kBlock - from + target.size() - 1).find(target);
+            if (inBlock != std::string_view::npos)
+                found = from + inBlock;
+            else if (next < blocks)
+                found = memo.index[next];
+        }
+        memo.from = from;
+        memo.found = found;
+        return found;
+    }
+
+    static constexpr std::string_view kNeedles[] = {"</value>", "<name>", "</name>", "<", ">"};
+    const std::size_t budget_;
+    Memo memo_[NeedleCount];
+    std::size_t spaceFrom_ = std::string_view::npos;
+    std::size_t spaceTo_ = 0;
+    std::size_t failedAt_ = std::string_view::npos;
+    int failedNesting_ = -1;
 };
 
 bool XmlRpcVariant::readXml(std::string_view text, std::size_t& offset) {
@@ -572,49 +647,75 @@ bool XmlRpcVariant::readXml(std::string_view text, std::size_t& offset) {
 XmlRpcVariant::ReadResult XmlRpcVariant::readValue(TagSearch& search, std::size_t& offset, int nesting,
                                                    XmlRpcVariant& out) {
     // `offset` moves only on success.
+    if (search.knownToFail(offset, nesting))
+        return ReadResult::Failed;
+    const ReadResult result = readValueAt(search, offset, nesting, out);
+    if (result == ReadResult::Failed)
+        search.noteFailure(offset, nesting);
+    return result;
+}
+
+XmlRpcVariant::ReadResult XmlRpcVariant::readValueAt(TagSearch& search, std::size_t& offset, int nesting,
+                                                     XmlRpcVariant& out) {
     const std::string_view text = search.text;
     std::size_t pos = offset;
-    if (!consumeTag("<value>", text, pos))
+    if (!search.consumeTag("<value>", pos))
         return ReadResult::Failed;
     const std::size_t afterValue = pos;
 
     // The type tag, as readAnyTag finds it, without copying it.
     std::string_view tag;
     {
-        std::size_t p = pos;
-        while (p < text.size() && isSpace(text[p]))
-            ++p;
+        const std::size_t p = search.skipSpace(pos);
         if (p < text.size() && text[p] == '<') {
-            const std::size_t close = text.find('>', p);
+            const std::size_t close = search.find(TagSearch::TagClose, p);
             const std::size_t end = close == std::string_view::npos ? text.size() : close + 1;
             tag = text.substr(p, end - p);
             pos = end;
         }
     }
+    // The text from `from` up to the next "<"; false when there is none.
+    const auto textToNextTag = [&](std::size_t from, std::string_view& field) {
+        const std::size_t stop = search.find(TagSearch::TagOpen, from);
+        if (stop == std::string_view::npos)
+            return false;
+        field = text.substr(from, stop - from);
+        return true;
+    };
+    // Numbers and dates skip leading whitespace as strtol, strtod and sscanf do, and end before
+    // the next "<".
+    const auto numberField = [&](std::size_t from) {
+        const std::size_t start = search.skipSpace(from);
+        const std::size_t stop = search.find(TagSearch::TagOpen, start);
+        return std::pair(start, text.substr(start, stop == std::string_view::npos ? text.size() : stop - start));
+    };
 
     bool ok = false;
     if (tag == "<boolean>") {
         int number = 0;
-        const std::size_t used = parseLong(text.substr(pos), number);
+        const auto [start, field] = numberField(pos);
+        const std::size_t used = parseLong(field, number);
         if (used > 0 && (number == 0 || number == 1)) {
             out = XmlRpcVariant(number == 1);
-            pos += used;
+            pos = start + used;
             ok = true;
         }
     } else if (tag == "<i4>" || tag == "<int>") {
         int number = 0;
-        const std::size_t used = parseLong(text.substr(pos), number);
+        const auto [start, field] = numberField(pos);
+        const std::size_t used = parseLong(field, number);
         if (used > 0) {
             out = XmlRpcVariant(number);
-            pos += used;
+            pos = start + used;
             ok = true;
         }
     } else if (tag == "<double>") {
         double number = 0;
-        const std::size_t used = parseDouble(text.substr(pos), number);
+        const auto [start, field] = numberField(pos);
+        const std::size_t used = parseDouble(field, number);
         if (used > 0) {
             out = XmlRpcVariant(number);
-            pos += used;
+            pos = start + used;
             ok = true;
         }
     } else if (tag.empty() || tag == "<string>" || tag == "</value>") {
@@ -623,20 +724,20 @@ XmlRpcVariant::ReadResult XmlRpcVariant::readValue(TagSearch& search, std::size_
         if (tag != "<string>")
             pos = afterValue;
         std::string_view field;
-        if (textToNextTag(text, pos, field)) {
+        if (textToNextTag(pos, field)) {
             out = XmlRpcVariant(decodeEntities(field));
             pos += field.size();
             ok = true;
         }
     } else if (tag == "<dateTime.iso8601>") {
         std::tm time{};
-        if (parseDateTime(text.substr(pos), time)) {
+        if (parseDateTime(numberField(pos).second, time)) {
             out = XmlRpcVariant(time);
             ok = true;
         }
     } else if (tag == "<base64>") {
         std::string_view field;
-        if (textToNextTag(text, pos, field)) {
+        if (textToNextTag(pos, field)) {
             out = XmlRpcVariant(base64Decode(field));
             pos += field.size();
             ok = true;
@@ -644,7 +745,7 @@ XmlRpcVariant::ReadResult XmlRpcVariant::readValue(TagSearch& search, std::size_
     } else if (tag == "<array>") {
         if (nesting >= kMaxNesting)
             return ReadResult::TooDeep;
-        if (consumeTag("<data>", text, pos)) {
+        if (search.consumeTag("<data>", pos)) {
             out.become(TypeArray);
             // Elements until the first that does not read; the array itself never fails here.
             for (;;) {
@@ -658,7 +759,7 @@ XmlRpcVariant::ReadResult XmlRpcVariant::readValue(TagSearch& search, std::size_
                     break;
                 out.array_.push_back(std::move(element));
             }
-            consumeTag("</data>", text, pos);
+            search.consumeTag("</data>", pos);
             ok = true;
         }
     } else if (tag == "<struct>") {
@@ -666,7 +767,7 @@ XmlRpcVariant::ReadResult XmlRpcVariant::readValue(TagSearch& search, std::size_
             return ReadResult::TooDeep;
         out.become(TypeStruct);
         ok = true;
-        while (consumeTag("<member>", text, pos)) {
+        while (search.consumeTag("<member>", pos)) {
             // extractElement("<name>"): names are taken as they stand, entities and all.
             std::string name;
             const std::size_t open = search.find(TagSearch::NameStart, pos);
@@ -686,7 +787,7 @@ XmlRpcVariant::ReadResult XmlRpcVariant::readValue(TagSearch& search, std::size_
             }
             // A repeated name keeps its first value.
             out.struct_->try_emplace(std::move(name), std::move(member));
-            consumeTag("</member>", text, pos);
+            search.consumeTag("</member>", pos);
         }
     }
 

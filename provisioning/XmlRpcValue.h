@@ -121,6 +121,7 @@ private:
     enum class ReadResult { Ok, Failed, TooDeep };
     class TagSearch;
     static ReadResult readValue(TagSearch& search, std::size_t& offset, int nesting, XmlRpcVariant& out);
+    static ReadResult readValueAt(TagSearch& search, std::size_t& offset, int nesting, XmlRpcVariant& out);
 
     void become(Type type);
     void requireType(Type type);

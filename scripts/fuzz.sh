@@ -13,7 +13,9 @@ for fuzzer in "$build"/fuzz/*/fuzz_*; do
     work=$(mktemp -d)
     [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
     echo "== $name (${seconds}s)"
-    if ! "$fuzzer" -max_total_time="$seconds" -print_final_stats=1 "$work" 2>"$work.log"; then
+    dict=()
+    [ -f "$top/fuzz/dict/$name.dict" ] && dict=(-dict="$top/fuzz/dict/$name.dict")
+    if ! "$fuzzer" "${dict[@]}" -max_total_time="$seconds" -print_final_stats=1 "$work" 2>"$work.log"; then
         tail -n 60 "$work.log"
         status=1
     else

@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build ccache clang lld libclang-rt-14-dev pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     libssl-dev libcurl4-openssl-dev libpng-dev zlib1g-dev
-    libboost-regex-dev libboost-serialization-dev
+    libboost-regex-dev libboost-serialization-dev libpugixml-dev libexpat1-dev liboath-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-liberation2 xvfb xauth xdotool x11-utils xclip imagemagick dbus-daemon
     python3 openssl

@@ -1,11 +1,17 @@
 // Reading server replies, against Python's xmlrpc.client.loads on the same bytes in the same run.
 // Build with `make bench` (or the bench_xmlrpc target) and run build/bench/provisioning/bench_xmlrpc;
 // it calls bench/provisioning/xmlrpc_loads.py through python3 before its own benchmarks.
-// The counter x_python is how many times faster than Python's best time the parse is.
+// The counter x_python is how many times faster than Python's best time the parse is. pugixml
+// building its DOM and expat tokenising without handlers are the native anchors, same bytes, same
+// run. The adversarial shapes carry complexity fits over their size in bytes.
 #include "provisioning/XmlRpcUtil.h"
 #include "provisioning/XmlRpcValue.h"
 
 #include <benchmark/benchmark.h>
+#if VALDORIX_HAVE_XML_ANCHORS
+#include <expat.h>
+#include <pugixml.hpp>
+#endif
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -141,6 +147,121 @@ void BM_ReadLargeReply(benchmark::State& state) {
     readReply(state, "large");
 }
 BENCHMARK(BM_ReadLargeReply)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+#if VALDORIX_HAVE_XML_ANCHORS
+void pugixmlDom(benchmark::State& state, const char* name) {
+    const std::string& text = reply(name);
+    for (auto _ : state) {
+        pugi::xml_document document;
+        if (!document.load_buffer(text.data(), text.size()))
+            state.SkipWithError("pugixml did not parse the reply");
+        benchmark::DoNotOptimize(document.first_child());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void expatTokens(benchmark::State& state, const char* name) {
+    const std::string& text = reply(name);
+    XML_Parser parser = XML_ParserCreate(nullptr);
+    for (auto _ : state) {
+        XML_ParserReset(parser, nullptr);
+        if (XML_Parse(parser, text.data(), static_cast<int>(text.size()), XML_TRUE) != XML_STATUS_OK)
+            state.SkipWithError("expat did not parse the reply");
+    }
+    XML_ParserFree(parser);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void BM_PugixmlDownloadReply(benchmark::State& state) {
+    pugixmlDom(state, "download");
+}
+BENCHMARK(BM_PugixmlDownloadReply)->UseRealTime();
+
+void BM_ExpatDownloadReply(benchmark::State& state) {
+    expatTokens(state, "download");
+}
+BENCHMARK(BM_ExpatDownloadReply)->UseRealTime();
+
+void BM_PugixmlLargeReply(benchmark::State& state) {
+    pugixmlDom(state, "large");
+}
+BENCHMARK(BM_PugixmlLargeReply)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void BM_ExpatLargeReply(benchmark::State& state) {
+    expatTokens(state, "large");
+}
+BENCHMARK(BM_ExpatLargeReply)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+#endif
+
+// Replies of n parts, well formed or hostile, for the complexity fits.
+std::string wellFormed(std::size_t n) {
+    std::string items;
+    for (std::size_t i = 0; i < n; ++i)
+        items += "<value><struct>\n" + member("serial", stringValue("QZ" + std::to_string(i))) +
+                 member("counter", "<value><int>" + std::to_string(i) + "</int></value>") + "</struct></value>\n";
+    return "<value><array><data>\n" + items + "</data></array></value>";
+}
+
+// Nameless members, one unclosed <name> at the end: every member looks ahead to it.
+std::string missingNames(std::size_t n) {
+    std::string text = "<value><struct>";
+    for (std::size_t i = 0; i < n; ++i)
+        text += "<member><value><i4>" + std::to_string(i) + "</i4></value></member>";
+    return text + "<member><value>last</value><name>z</member></struct></value>";
+}
+
+// Values without </value>, in an array and as struct members.
+std::string missingValueEnds(std::size_t n) {
+    std::string text = "<value><array><data><value><struct>";
+    for (std::size_t i = 0; i < n; ++i)
+        text += "<member><name>m" + std::to_string(i) + "</name><value><i4>" + std::to_string(i);
+    text += "</struct><value><array><data>";
+    for (std::size_t i = 0; i < n; ++i)
+        text += "<value><double>" + std::to_string(i) + ".5";
+    return text;
+}
+
+// Tags that never close: a type tag without ">", and text without "<".
+std::string unclosedTags(std::size_t n) {
+    std::string text = "<value><array><data>";
+    for (std::size_t i = 0; i < n; ++i)
+        text += "<value><struct><member><name>m</name><value>text</value></member></struct></value>";
+    return text + "<value><struct><member><name>m</name><value><string " + std::string(16 * n, 'x');
+}
+
+// Arrays nested to the limit around a failing element padded with whitespace, which every
+// enclosing array meets again.
+std::string deepNesting(std::size_t n) {
+    std::string text;
+    for (int i = 0; i < XmlRpcVariant::kMaxNesting; ++i)
+        text += "<value><array><data>";
+    return text + "<value><" + std::string(256 * n, ' ');
+}
+
+void readShape(benchmark::State& state, std::string (*make)(std::size_t)) {
+    const std::string text = make(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        XmlRpcVariant value;
+        std::size_t offset = 0;
+        benchmark::DoNotOptimize(value.readXml(text, offset));
+        benchmark::DoNotOptimize(value);
+    }
+    state.SetComplexityN(static_cast<std::int64_t>(text.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+#define SHAPE_BENCHMARK(shape)                                                                               \
+    BENCHMARK_CAPTURE(readShape, shape, shape)                                                               \
+        ->RangeMultiplier(4)                                                                                 \
+        ->Range(1 << 10, 1 << 16)                                                                            \
+        ->Unit(benchmark::kMillisecond)                                                                      \
+        ->Complexity()
+SHAPE_BENCHMARK(wellFormed);
+SHAPE_BENCHMARK(missingNames);
+SHAPE_BENCHMARK(missingValueEnds);
+SHAPE_BENCHMARK(unclosedTags);
+SHAPE_BENCHMARK(deepNesting);
 
 void BM_WriteLargeReply(benchmark::State& state) {
     XmlRpcVariant value;

@@ -492,6 +492,27 @@ TEST(XmlRpcReader, MissingClosingTagsDoNotMakeReadingQuadratic) {
     ASSERT_TRUE(value.readXml(members, offset));
     ASSERT_EQ(value.size(), 1u) << "every member is nameless, so the first is kept";
     EXPECT_EQ(value[""], XmlRpcVariant(2));
+
+    // Nameless members with one unclosed <name> at the end: each member finds that <name>, then
+    // no </name>, and reads its value where it stood.
+    std::string farName = "<value><struct>";
+    for (int i = 0; i < count; ++i)
+        farName += "<member><value><i4>" + std::to_string(i) + "</i4></value></member>";
+    farName += "<member><value>last</value><name>z</member></struct></value>";
+    offset = 0;
+    ASSERT_TRUE(value.readXml(farName, offset));
+    EXPECT_EQ(offset, farName.size());
+    ASSERT_EQ(value.size(), 1u);
+    EXPECT_EQ(value[""], XmlRpcVariant(0));
+
+    // A failed element deep inside arrays is met again by every enclosing array.
+    std::string deep;
+    for (int i = 0; i < XmlRpcVariant::kMaxNesting; ++i)
+        deep += "<value><array><data>";
+    deep += "<value><" + std::string(1 << 20, ' ');
+    offset = 0;
+    ASSERT_TRUE(value.readXml(deep, offset));
+    EXPECT_EQ(value.size(), 1u);
 }
 
 TEST(XmlRpcReader, WhatIsWrittenReadsBack) {
