@@ -1,7 +1,15 @@
 #include "engine/Sha1.h"
 
+#include <atomic>
 #include <bit>
+#include <utility>
 #include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define VALDORIX_SHA1_X86 1
+#endif
 
 namespace {
 
@@ -84,20 +92,118 @@ void compress(std::uint32_t* hash, std::uint32_t* w) {
     hash[4] += e;
 }
 
-void compressBytes(std::uint32_t* hash, const std::uint8_t* block) {
-    std::uint32_t w[16];
-    for (int t = 0; t < 16; ++t) {
-        w[t] = loadBigEndian32(block + 4 * t);
+// A compression function over `blocks` whole blocks: 64 bytes each, or (words) 16 words each
+// already read as big-endian.
+using CompressFunction = void (*)(std::uint32_t* hash, const void* data, std::size_t blocks, bool words);
+
+void compressPortable(std::uint32_t* hash, const void* data, std::size_t blocks, bool words) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    for (; blocks > 0; --blocks, bytes += 64) {
+        std::uint32_t w[16];
+        if (words) {
+            std::memcpy(w, bytes, sizeof w);
+        } else {
+            for (int t = 0; t < 16; ++t) {
+                w[t] = loadBigEndian32(bytes + 4 * t);
+            }
+        }
+        compress(hash, w);
     }
-    compress(hash, w);
 }
 
-// The collected partial block is complete: transform it. The schedule words are copied so the
-// context's first 16 words still hold the block as received.
+#ifdef VALDORIX_SHA1_X86
+
+#define SHA1_TARGET __attribute__((target("sha,sse4.1,ssse3")))
+
+// Four of the 80 steps with the SHA instructions. `m` holds the schedule words of four groups
+// in a ring; group g uses m[g % 4] and prepares the words of the groups after it.
+template <int G>
+SHA1_TARGET __attribute__((always_inline)) inline void shaGroup(__m128i& abcd, __m128i& e0, __m128i& e1,
+                                                               __m128i* m) {
+    __m128i& e = G % 2 == 0 ? e0 : e1;
+    __m128i& next = G % 2 == 0 ? e1 : e0;
+    const __m128i w = m[G % 4];
+    e = G == 0 ? _mm_add_epi32(e, w) : _mm_sha1nexte_epu32(e, w);
+    next = abcd;
+    if constexpr (G >= 3 && G <= 18)
+        m[(G + 1) % 4] = _mm_sha1msg2_epu32(m[(G + 1) % 4], w);
+    abcd = _mm_sha1rnds4_epu32(abcd, e, G / 5);
+    if constexpr (G >= 1 && G <= 16)
+        m[(G + 3) % 4] = _mm_sha1msg1_epu32(m[(G + 3) % 4], w);
+    if constexpr (G >= 2 && G <= 17)
+        m[(G + 2) % 4] = _mm_xor_si128(m[(G + 2) % 4], w);
+}
+
+template <int... G>
+SHA1_TARGET __attribute__((always_inline)) inline void shaGroups(__m128i& abcd, __m128i& e0, __m128i& e1,
+                                                                __m128i* m, std::integer_sequence<int, G...>) {
+    (shaGroup<G>(abcd, e0, e1, m), ...);
+}
+
+SHA1_TARGET void compressShaInstructions(std::uint32_t* hash, const void* data, std::size_t blocks, bool words) {
+    // Bytes: reverse all 16, so each word turns big-endian and the first word lands in the top
+    // lane. Words: only the lane order reverses.
+    const __m128i byteOrder = _mm_set_epi64x(0x0001020304050607LL, 0x08090a0b0c0d0e0fLL);
+    const __m128i wordOrder = _mm_set_epi64x(0x0302010007060504LL, 0x0b0a09080f0e0d0cLL);
+    const __m128i order = words ? wordOrder : byteOrder;
+    __m128i abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hash)), 0x1B);
+    __m128i e0 = _mm_set_epi32(static_cast<int>(hash[4]), 0, 0, 0);
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    for (; blocks > 0; --blocks, bytes += 64) {
+        const __m128i abcdBefore = abcd;
+        const __m128i eBefore = e0;
+        __m128i e1;
+        __m128i m[4];
+        for (int i = 0; i < 4; ++i)
+            m[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * i)), order);
+        shaGroups(abcd, e0, e1, m, std::make_integer_sequence<int, 20>());
+        // Group 19 left the state before its four steps in e0: E of the next block grows from it.
+        e0 = _mm_sha1nexte_epu32(e0, eBefore);
+        abcd = _mm_add_epi32(abcd, abcdBefore);
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(hash), _mm_shuffle_epi32(abcd, 0x1B));
+    hash[4] = static_cast<std::uint32_t>(_mm_extract_epi32(e0, 3));
+}
+
+#undef SHA1_TARGET
+
+bool processorHasShaInstructions() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d))
+        return false;
+    const bool ssse3 = (c & bit_SSSE3) != 0;
+    const bool sse41 = (c & bit_SSE4_1) != 0;
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d))
+        return false;
+    return ssse3 && sse41 && (b & (1u << 29)) != 0;
+}
+
+#else
+
+bool processorHasShaInstructions() {
+    return false;
+}
+
+#endif
+
+std::atomic<CompressFunction>& chosenCompress() {
+#ifdef VALDORIX_SHA1_X86
+    static std::atomic<CompressFunction> chosen{processorHasShaInstructions() ? compressShaInstructions
+                                                                              : compressPortable};
+#else
+    static std::atomic<CompressFunction> chosen{compressPortable};
+#endif
+    return chosen;
+}
+
+inline void compressBlocks(std::uint32_t* hash, const void* data, std::size_t blocks, bool words) {
+    chosenCompress().load(std::memory_order_relaxed)(hash, data, blocks, words);
+}
+
+// The collected partial block is complete: transform it. The context's first 16 words keep the
+// block as received.
 void compressCollected(Sha1Context& context) {
-    std::uint32_t w[16];
-    std::memcpy(w, context.messageBlock, sizeof w);
-    compress(context.intermediateHash, w);
+    compressBlocks(context.intermediateHash, context.messageBlock, 1, true);
     context.blockIndex = 0;
 }
 
@@ -138,8 +244,10 @@ void sha1Input(Sha1Context& context, const void* data, std::size_t length) {
         appendByte(context, *bytes++);
         --length;
     }
-    for (; length >= 64; bytes += 64, length -= 64) {
-        compressBytes(context.intermediateHash, bytes);
+    if (length >= 64) {
+        compressBlocks(context.intermediateHash, bytes, length / 64, false);
+        bytes += length / 64 * 64;
+        length %= 64;
     }
     while (length > 0) {
         appendByte(context, *bytes++);
@@ -182,4 +290,24 @@ void sha1(const void* data, std::size_t length, std::uint8_t* out) {
     sha1Reset(context);
     sha1Input(context, data, length);
     sha1Result(context, out);
+}
+
+bool sha1HasShaInstructions() {
+    return processorHasShaInstructions();
+}
+
+bool sha1UseEngine(Sha1Engine engine) {
+#ifdef VALDORIX_SHA1_X86
+    if (engine == Sha1Engine::ShaInstructions) {
+        if (!processorHasShaInstructions())
+            return false;
+        chosenCompress().store(compressShaInstructions);
+        return true;
+    }
+#else
+    if (engine == Sha1Engine::ShaInstructions)
+        return false;
+#endif
+    chosenCompress().store(compressPortable);
+    return true;
 }

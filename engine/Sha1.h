@@ -23,3 +23,11 @@ void sha1Result(Sha1Context& context, std::uint8_t* out);
 
 // Digest of one message in a single call.
 void sha1(const void* data, std::size_t length, std::uint8_t* out);
+
+// The compression function runs on the processor's SHA instructions where it has them (checked
+// once, at the first use), and in portable code otherwise.
+enum class Sha1Engine { Portable, ShaInstructions };
+bool sha1HasShaInstructions();
+// Chooses the engine for the whole process, for tests and benchmarks; false (and no change) when
+// the processor lacks it.
+bool sha1UseEngine(Sha1Engine engine);

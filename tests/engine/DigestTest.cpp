@@ -106,21 +106,38 @@ TEST(Md5Test, PiecesAndDigesterInterfaceAgree) {
     EXPECT_EQ(digester.digestSize(), 16);
 }
 
-TEST(Sha1Test, Fips180Examples) {
+// Every SHA-1 case runs on each compression function the processor can run.
+class Sha1Test : public ::testing::TestWithParam<Sha1Engine> {
+protected:
+    void SetUp() override {
+        if (!sha1UseEngine(GetParam()))
+            GTEST_SKIP() << "no SHA instructions on this processor";
+    }
+    void TearDown() override {
+        sha1UseEngine(sha1HasShaInstructions() ? Sha1Engine::ShaInstructions : Sha1Engine::Portable);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Engines, Sha1Test, ::testing::Values(Sha1Engine::Portable, Sha1Engine::ShaInstructions),
+                         [](const auto& info) {
+                             return info.param == Sha1Engine::Portable ? "Portable" : "ShaInstructions";
+                         });
+
+TEST_P(Sha1Test, Fips180Examples) {
     EXPECT_EQ(sha1Hex("abc"), "a9993e364706816aba3e25717850c26c9cd0d89d");
     EXPECT_EQ(sha1Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
               "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
     EXPECT_EQ(sha1Hex(""), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
 }
 
-TEST(Sha1Test, PaddingAtBlockBoundaries) {
+TEST_P(Sha1Test, PaddingAtBlockBoundaries) {
     // 55 bytes still fit the length in one block, 56 need a second one, 64 fill one exactly.
     EXPECT_EQ(sha1Hex(std::string(55, 'a')), "c1c8bbdc22796e28c0e15163d20899b65621d65a");
     EXPECT_EQ(sha1Hex(std::string(56, 'a')), "c2db330f6083854c99d4b5bfb6e8f29f201be699");
     EXPECT_EQ(sha1Hex(std::string(64, 'a')), "0098ba824b5c16427bd7a1122a5a442a25ec644d");
 }
 
-TEST(Sha1Test, MillionAInPieces) {
+TEST_P(Sha1Test, MillionAInPieces) {
     Sha1Context context;
     sha1Reset(context);
     const std::string chunk(1000, 'a');
@@ -137,7 +154,7 @@ TEST(Sha1Test, MillionAInPieces) {
     EXPECT_EQ(toHex(out, 20), "a9993e364706816aba3e25717850c26c9cd0d89d");
 }
 
-TEST(Sha1Test, AgreesWithLibraryForEveryLengthAndSplit) {
+TEST_P(Sha1Test, AgreesWithLibraryForEveryLengthAndSplit) {
     const std::string message = sampleMessage(300);
     for (std::size_t length = 0; length <= message.size(); ++length) {
         const auto expected = libraryDigest(HashKind::Sha1, message.data(), length);
