@@ -82,3 +82,42 @@ void splitCsvFields(std::u16string_view line, std::vector<std::u16string_view>& 
     });
     fields.push_back(line.substr(start));
 }
+
+bool CsvReader::next(std::u16string_view& line, std::vector<std::u16string_view>& fields) {
+    fields.clear();
+    commas_.clear();
+    const std::size_t start = position_;
+    if (start >= text_.size())
+        return false;
+    const char16_t* const data = text_.data();
+    std::size_t quotes = 0;
+    std::size_t at = start;
+    for (; at < text_.size(); ++at) {
+        const char16_t c = data[at];
+        // Everything above the comma is ordinary text, and most characters are.
+        if (c > Comma)
+            continue;
+        if (c == Quote)
+            ++quotes;
+        else if (c == Comma)
+            commas_.push_back(at * 2 + (quotes & 1));
+        else if (c == Cr || c == Lf)
+            break;
+    }
+    line = text_.substr(start, at - start);
+    position_ = at < text_.size() ? at + breakLength(text_, at) : at;
+    if (line.empty())
+        return true;
+    // A comma separates when the quotes after it are even: when those before it have the parity
+    // of the whole line's.
+    std::size_t fieldStart = start;
+    for (const std::size_t comma : commas_) {
+        if ((comma & 1) != (quotes & 1))
+            continue;
+        const std::size_t position = comma / 2;
+        fields.push_back(text_.substr(fieldStart, position - fieldStart));
+        fieldStart = position + 1;
+    }
+    fields.push_back(text_.substr(fieldStart, at - fieldStart));
+    return true;
+}

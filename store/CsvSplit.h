@@ -31,3 +31,18 @@ std::vector<std::u16string_view> splitCsvLines(std::u16string_view text);
 // The fields of `line` into `fields` (cleared first): the pieces before, between and after the
 // separators, empty ones included. An empty line has no fields.
 void splitCsvFields(std::u16string_view line, std::vector<std::u16string_view>& fields);
+
+// splitCsvLines and splitCsvFields in one pass over the text: each call to next() gives the next
+// line and its fields, false after the last line.
+class CsvReader {
+public:
+    explicit CsvReader(std::u16string_view text) : text_(text) {}
+
+    bool next(std::u16string_view& line, std::vector<std::u16string_view>& fields);
+
+private:
+    std::u16string_view text_;
+    std::size_t position_ = 0;
+    // The commas of the current line, each as position * 2 + the parity of the quotes before it.
+    std::vector<std::size_t> commas_;
+};

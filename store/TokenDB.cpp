@@ -92,9 +92,9 @@ std::shared_ptr<COtpToken> CTokenDB::importCsvData(std::string_view bytes, CsvIm
         if (report)
             report->skipped.push_back({lineNumber, reason});
     };
-    for (std::u16string_view line : splitCsvLines(text)) {
+    CsvReader reader(text);
+    for (std::u16string_view line; reader.next(line, fields);) {
         ++lineNumber;
-        splitCsvFields(line, fields);
         if (fields.empty())
             continue;
         if (fields.size() != 3) {

@@ -29,5 +29,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (covered != text.size())
         std::abort();
+
+    // The one-pass reader gives the same lines and fields.
+    CsvReader reader(text);
+    std::vector<std::u16string_view> readFields, splitFields;
+    std::u16string_view readLine;
+    for (std::u16string_view line : splitCsvLines(text)) {
+        splitCsvFields(line, splitFields);
+        if (!reader.next(readLine, readFields) || readLine.data() != line.data() ||
+            readLine.size() != line.size() || readFields != splitFields)
+            std::abort();
+    }
+    if (reader.next(readLine, readFields))
+        std::abort();
     return 0;
 }

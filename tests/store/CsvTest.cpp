@@ -216,4 +216,31 @@ TEST(CsvSplit, FieldSeparatorScanMatchesThePattern) {
     }
 }
 
+TEST(CsvSplit, OnePassReaderGivesTheLinesAndFieldsOfTheTwoSplits) {
+    std::mt19937 random(20261209);
+    for (int round = 0; round < 20000; ++round) {
+        const std::u16string text = randomText(random, u"ab,,\"\"\r\n \u00e9", 24);
+        std::vector<std::u16string_view> expected;
+        for (std::u16string_view line : splitCsvLines(text)) {
+            expected.push_back(line);
+            std::vector<std::u16string_view> fields;
+            splitCsvFields(line, fields);
+            expected.insert(expected.end(), fields.begin(), fields.end());
+        }
+        std::vector<std::u16string_view> actual;
+        CsvReader reader(text);
+        std::vector<std::u16string_view> fields;
+        for (std::u16string_view line; reader.next(line, fields);) {
+            actual.push_back(line);
+            actual.insert(actual.end(), fields.begin(), fields.end());
+        }
+        // Views of the same text: equal positions, not only equal contents.
+        ASSERT_EQ(actual.size(), expected.size()) << "round " << round;
+        for (std::size_t i = 0; i < actual.size(); ++i) {
+            ASSERT_EQ(actual[i].data(), expected[i].data()) << "round " << round;
+            ASSERT_EQ(actual[i].size(), expected[i].size()) << "round " << round;
+        }
+    }
+}
+
 } // namespace
