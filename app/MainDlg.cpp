@@ -1,9 +1,9 @@
 #include "app/MainDlg.h"
 
 #include "pages/otp/Clipboard.h"
-#include "ui/IconResource.h"
 #include "resources/Menu.h"
 #include "resources/StringTable.h"
+#include "ui/IconResource.h"
 #include "ui/SaveFailure.h"
 #include "ui/TokenStore.h"
 
@@ -198,8 +198,7 @@ void CMainDlg::chooseToken(int position) {
     CValdorixTokenDB& store = tokenStore();
     if (position < 0 || std::size_t(position) >= store.tokens.size())
         return;
-    store.setDefaultIndex(position);
-    saveOrReport(this, store);
+    makeCurrentAndSave(this, store, position);
     Navigate(pageid::Otp);
 }
 

@@ -290,7 +290,7 @@ OtpPair COtpToken::respondOcra(std::u16string_view challenge, std::u16string_vie
     const std::string suite = platform::toAnsi(ocraSuite);
     const std::string question = platform::toAnsi(challenge);
     const std::string pinText = platform::toAnsi(pin);
-    if (kind == TokenKind::OcraTime)
+    if (traits().usesTime())
         return computeOcra(suite, 0, question, pinText, {}, platform::now());
     OtpPair pair = computeOcra(suite, counter, question, pinText, {}, 0);
     // The counter moves even when the suite was rejected; wraps instead of overflowing.

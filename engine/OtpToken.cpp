@@ -75,6 +75,10 @@ bool COtpToken::sameToken(const COtpToken& other) const {
     return appId == other.appId && serial == other.serial;
 }
 
+std::int64_t COtpToken::timeStep() const {
+    return traits().stepHalves == 2 ? interval : interval / 2;
+}
+
 void COtpToken::normaliseInterval() {
     if (interval == 0) {
         interval = DefaultInterval;
@@ -103,18 +107,19 @@ OtpPair COtpToken::computeOtpForTime(std::int64_t seconds, std::int64_t step) co
 
 OtpPair COtpToken::computeOtp() {
     normaliseInterval();
-    switch (kind) {
-    case TokenKind::Event:
-    case TokenKind::OcraEvent: {
+    const TokenKindTraits& kindTraits = traits();
+    const std::int64_t step = timeStep();
+    switch (kindTraits.factor) {
+    case TokenKindTraits::Factor::Counter: {
         const std::int64_t movingFactor = counter;
         counter = wrappingAdd(counter, 1);
         return computeOtpAt(movingFactor);
     }
-    case TokenKind::Time:
-        return computeOtpForTime(platform::now(), interval / 2);
-    case TokenKind::EventTime: {
-        // A half interval of 0 has no time step: no code, and the counter stays.
-        const auto steps = stepCount(platform::now(), interval / 2);
+    case TokenKindTraits::Factor::Time:
+        return computeOtpForTime(platform::now(), step);
+    case TokenKindTraits::Factor::CounterAndTime: {
+        // A step of 0 has no time step: no code, and the counter stays.
+        const auto steps = stepCount(platform::now(), step);
         if (!steps) {
             return {};
         }
@@ -124,9 +129,7 @@ OtpPair COtpToken::computeOtp() {
         counter = wrappingAdd(counter, 1);
         return computeOtpOverData(message, sizeof message, digits, HashKind::Sha1);
     }
-    case TokenKind::OcraTime:
-        return computeOtpForTime(platform::now(), interval);
-    case TokenKind::ChallengeOnly:
+    case TokenKindTraits::Factor::None:
         break;
     }
     return {};
@@ -139,10 +142,9 @@ std::u16string COtpToken::syncCodes() {
     for (std::int32_t i = 0; i < syncCount; ++i) {
         const std::int64_t when = wrappingAdd(now, std::int64_t{i} * interval);
         std::u16string code;
-        if (kind == TokenKind::OcraTime) {
-            code = computeOtpForTime(when, interval).first;
-        } else if (kind == TokenKind::Time) {
-            code = computeOtpForTime(when, interval / 2).first;
+        // Time codes are read at later steps; the others are the next codes in turn.
+        if (traits().factor == TokenKindTraits::Factor::Time) {
+            code = computeOtpForTime(when, timeStep()).first;
         } else {
             code = computeOtp().first;
         }
@@ -158,7 +160,7 @@ std::u16string COtpToken::syncCodes() {
 }
 
 int COtpToken::secondsRemaining() {
-    if (kind != TokenKind::OcraTime) {
+    if (!traits().renewsByItself) {
         return 0;
     }
     normaliseInterval();
@@ -168,7 +170,7 @@ int COtpToken::secondsRemaining() {
 }
 
 OtpPair COtpToken::respond(std::u16string_view challenge, std::u16string_view pin) {
-    if (kind == TokenKind::OcraEvent || kind == TokenKind::OcraTime) {
+    if (traits().ocra) {
         return respondOcra(challenge, pin);
     }
     const std::string message = platform::toAnsi(challenge);

@@ -2,6 +2,7 @@
 
 #include "engine/HashKind.h"
 #include "engine/OtpPair.h"
+#include "engine/TokenKind.h"
 
 #include <array>
 #include <cstddef>
@@ -9,17 +10,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-
-// Algorithm family of a token; stored as a signed 32-bit number. A value outside 0..5 behaves
-// as ChallengeOnly.
-enum class TokenKind : std::int32_t {
-    Event = 0,
-    Time = 1,
-    ChallengeOnly = 2,
-    EventTime = 3,
-    OcraEvent = 4,
-    OcraTime = 5,
-};
 
 // One token: identity (appId + serial), texts, two HMAC keys, algorithm parameters and the event
 // counter. Always on the heap behind a shared pointer. The field order is the archive order.
@@ -91,8 +81,11 @@ public:
     // per code.
     std::u16string syncCodes();
 
-    // Seconds left in the current time step of an OcraTime token (1..interval); 0 for other kinds.
+    // Seconds left in the current time step of a kind that renews by itself (1..interval); 0 for
+    // other kinds.
     int secondsRemaining();
+
+    const TokenKindTraits& traits() const { return traitsOf(kind); }
 
     // Answer to a challenge (or signature over data). The OCRA kinds use the OCRA suite and the
     // PIN; every other kind truncates the HMAC-SHA1 of the challenge's ANSI bytes and ignores the PIN.
@@ -105,6 +98,9 @@ public:
 private:
     // `respond` for OcraEvent and OcraTime.
     OtpPair respondOcra(std::u16string_view challenge, std::u16string_view pin);
+
+    // The kind's time step: the interval or half of it.
+    std::int64_t timeStep() const;
 
     // Applies the rule that an interval of 0 means 180.
     void normaliseInterval();

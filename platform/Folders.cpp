@@ -1,6 +1,7 @@
 #include "platform/Folders.h"
 
 #include "platform/ReadFile.h"
+#include "platform/Trim.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,11 +41,7 @@ bool makeFolders(const std::string& path)
 
 std::string trimmed(const std::string& text)
 {
-    const char* blanks = " \t\r\n";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+    return std::string(platform::trimmed(std::string_view(text), platform::isLineBlank));
 }
 
 } // namespace

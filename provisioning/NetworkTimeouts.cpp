@@ -2,6 +2,7 @@
 
 #include "platform/Folders.h"
 #include "platform/ReadFile.h"
+#include "platform/Trim.h"
 
 #include <sstream>
 #include <string_view>
@@ -10,11 +11,7 @@ namespace XmlRpc {
 namespace {
 
 std::string_view trimmed(std::string_view text) {
-    constexpr std::string_view blanks = " \t\r\n";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+    return platform::trimmed(text, platform::isLineBlank);
 }
 
 std::optional<std::uint32_t> parseMilliseconds(std::string_view text) {

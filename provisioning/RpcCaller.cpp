@@ -3,6 +3,7 @@
 #include "platform/CodePage.h"
 #include "provisioning/XmlRpcException.h"
 #include "provisioning/XmlRpcSSLClient.h"
+#include "resources/StringTable.h"
 
 #include <utility>
 
@@ -59,7 +60,7 @@ bool RpcCaller::call(std::string_view methodName, const XmlRpcVariant& params, X
     }
 
     if (!client->invoke(methodName, params, result)) {
-        setErrorText(u"Failed to connect the server.");
+        setErrorText(std::u16string(resources::loadString(resources::ids::IDS_CONNECT_FAILED)));
         return false;
     }
 

@@ -7,11 +7,21 @@
 #include "provisioning/RpcCaller.h"
 #include "provisioning/XmlRpcException.h"
 #include "provisioning/XmlRpcValue.h"
+#include "resources/StringTable.h"
 
 #include <exception>
 
 using XmlRpc::XmlRpcException;
 using XmlRpc::XmlRpcVariant;
+using namespace resources::ids;
+
+namespace {
+
+std::u16string tableText(int id) {
+    return std::u16string(resources::loadString(id));
+}
+
+} // namespace
 
 std::u16string packText(const XmlRpc::BinaryData& pack) {
     const std::string base64 = XmlRpc::base64Encode(pack);
@@ -52,9 +62,9 @@ Outcome downloadToken(RpcCaller& caller, std::u16string_view serviceUrl, std::u1
             return Outcome::packHandOff(packText(pack));
         std::shared_ptr<COtpToken> token = decryptDescriptor(data["ac"].asString(), pack);
         if (!token)
-            return Outcome::error(u"Invalid token data");
+            return Outcome::error(tableText(IDS_INVALID_TOKEN_DATA));
         token->provisioned = 1;
-        Outcome outcome = Outcome::information(u"The token has been successfully downloaded.");
+        Outcome outcome = Outcome::information(tableText(IDS_DOWNLOADED));
         outcome.token = std::move(token);
         return outcome;
     } catch (const XmlRpcException& wrongShape) {
@@ -79,7 +89,7 @@ Outcome activateToken(RpcCaller& caller, std::u16string_view serviceUrl, std::u1
 
         XmlRpcVariant result;
         if (caller.call("oxa.activateToken", params, result))
-            return Outcome::information(u"Token successfully activated");
+            return Outcome::information(tableText(IDS_ACTIVATED));
         return Outcome::error(caller.errorText());
     } catch (const XmlRpcException& wrongShape) {
         // A reply of the wrong shape: shown like the download shows it.
@@ -99,9 +109,9 @@ Outcome syncToken(RpcCaller& caller, std::u16string_view serviceUrl, std::u16str
 
         XmlRpcVariant result;
         if (caller.call("oxa.syncToken", params, result))
-            return Outcome::information(u"The token has been successfully synchronised.");
+            return Outcome::information(tableText(IDS_SYNCHRONISED));
         return Outcome::error(caller.errorText());
     } catch (...) {
-        return Outcome::error(u"Synchronise failed.");
+        return Outcome::error(tableText(IDS_SYNC_FAILED));
     }
 }

@@ -55,18 +55,6 @@ int digitAt(std::string_view bytes, std::size_t at) {
     return c >= '0' && c <= '9' ? c - '0' : 0;
 }
 
-const char16_t* suiteForKind(TokenKind kind) {
-    switch (kind) {
-    case TokenKind::Event:
-    case TokenKind::OcraEvent:
-        return u"OCRA-1:HOTP-SHA1-6:C-QN08";
-    case TokenKind::OcraTime:
-        return u"OCRA-1:HOTP-SHA1-6:QN08-T1M";
-    default:
-        return u"";
-    }
-}
-
 } // namespace
 
 std::int64_t readSeedNumber(std::string_view text, std::int64_t minimum, std::int64_t maximum) {
@@ -135,7 +123,7 @@ std::shared_ptr<COtpToken> tokenFromSeed(std::u16string_view name, std::u16strin
     token->serial = serial;
     token->counter = 1;
     token->provisioned = 1;
-    token->ocraSuite = suiteForKind(token->kind);
+    token->ocraSuite = token->traits().seedSuite;
 
     const auto* secret = reinterpret_cast<const std::uint8_t*>(code.data() + SecretOffset);
     std::uint8_t digest[Sha1DigestLength] = {};

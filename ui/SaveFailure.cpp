@@ -7,9 +7,10 @@
 #include <QString>
 
 void reportSaveFailure(QWidget* owner, const SaveResult& result) {
-    const QString text = QString::fromStdU16String(std::u16string(resources::loadString(resources::ids::IDS_SAVE_FAILED)))
-                             .arg(QFile::decodeName(QByteArray::fromStdString(result.path)),
-                                  QString::fromStdString(result.reason()));
+    const QString text =
+        QString::fromStdU16String(std::u16string(resources::loadString(resources::ids::IDS_SAVE_FAILED)))
+            .arg(QFile::decodeName(QByteArray::fromStdString(result.path)),
+                 QString::fromStdString(result.reason()));
     MessageBox::show(owner, text, MessageBox::Error);
 }
 
@@ -29,6 +30,11 @@ bool saveOrReport(QWidget* owner, CTokenDB& store) {
     if (!saved)
         reportSaveFailure(owner, saved);
     return bool(saved);
+}
+
+bool makeCurrentAndSave(QWidget* owner, CTokenDB& store, int index) {
+    store.setDefaultIndex(index);
+    return saveOrReport(owner, store);
 }
 
 bool saveCodeCounter(QWidget* owner, CTokenDB& store, COtpToken& token, std::int64_t counterBefore) {

@@ -18,6 +18,9 @@ void reportPackSaveFailure(QWidget* owner, const PackOutcome& outcome);
 // Saves the store; when that fails, reports it as above. True when the change is on disk.
 bool saveOrReport(QWidget* owner, CTokenDB& store);
 
+// Makes the token at `index` the default one and saves, reporting a failed save. True when saved.
+bool makeCurrentAndSave(QWidget* owner, CTokenDB& store, int index);
+
 // Saves the store after `token` made a code. When the save fails it is reported and a counter
 // the code advanced is put back: false then, and the code must not be shown, since the next
 // start would show it again.

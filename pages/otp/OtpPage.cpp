@@ -1,6 +1,5 @@
 #include "pages/otp/OtpPage.h"
 
-#include "ui/PngButton.h"
 #include "pages/otp/Clipboard.h"
 #include "pages/otp/NumberPlate.h"
 #include "pages/otp/OtpPictures.h"
@@ -8,6 +7,7 @@
 #include "pages/otp/TimerBar.h"
 #include "platform/Clock.h"
 #include "resources/StringTable.h"
+#include "ui/PngButton.h"
 #include "ui/SaveFailure.h"
 #include "ui/TokenStore.h"
 
@@ -122,7 +122,7 @@ void COtpPage::refresh() {
     // The name line is transparent: the page behind it repaints.
     update(m_name->geometry());
 
-    if (token->kind == TokenKind::OcraTime) {
+    if (token->traits().renewsByItself) {
         renewTimeCode();
         m_timerBar->setRange(token->interval);
         m_timerBar->setPos(m_countdown, false);
@@ -182,7 +182,7 @@ void COtpPage::onCommand(int id, int) {
 void COtpPage::go() {
     CValdorixTokenDB& store = tokenStore();
     const std::shared_ptr<COtpToken> token = store.defaultToken();
-    if (!token || token->kind == TokenKind::OcraTime)
+    if (!token || token->traits().renewsByItself)
         return;
     const std::int64_t counterBefore = token->counter;
     const OtpPair pair = token->computeOtp();
@@ -211,7 +211,7 @@ void COtpPage::onTimer(int id) {
     if (id == TimerGoLock) {
         // Never stopped: each firing does the same, and the next Go restarts it.
         const std::shared_ptr<COtpToken> token = tokenStore().defaultToken();
-        if (token && token->kind != TokenKind::OcraTime)
+        if (token && !token->traits().renewsByItself)
             m_go->setEnabled(true);
     }
 }
@@ -230,7 +230,7 @@ void COtpPage::tick() {
     if (!token)
         return;
 
-    if (token->kind == TokenKind::OcraTime) {
+    if (token->traits().renewsByItself) {
         // The new code comes on the first tick after the bar reached 0, or at once after missed
         // ticks, so a code of a step gone by is never shown as current.
         if (m_countdown < 0 || missed) {

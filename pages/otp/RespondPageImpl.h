@@ -1,8 +1,9 @@
 #pragma once
 
-#include "ui/PngButton.h"
 #include "pages/otp/OtpPictures.h"
+#include "platform/Trim.h"
 #include "ui/PageImpl.h"
+#include "ui/PngButton.h"
 #include "ui/SaveFailure.h"
 #include "ui/TokenStore.h"
 #include "ui/Wipe.h"
@@ -42,20 +43,6 @@ public:
             respond();
     }
 
-    // `text` without the white space (blank, tab, line breaks, vertical tab, form feed) at its
-    // end and then at its start.
-    static std::u16string trimmed(std::u16string text) {
-        const auto blank = [](char16_t c) {
-            return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
-        };
-        while (!text.empty() && blank(text.back()))
-            text.pop_back();
-        std::size_t first = 0;
-        while (first < text.size() && blank(text[first]))
-            ++first;
-        return text.substr(first);
-    }
-
     CPngButton* actionButton() const { return m_action; }
 
 protected:
@@ -93,7 +80,7 @@ private:
     }
 
     void respond() {
-        m_challenge = trimmed(this->itemText(IDC_CHALLENGE));
+        m_challenge = platform::trimmed(this->itemText(IDC_CHALLENGE), platform::isCSpace);
         m_pin = this->itemText(IDC_PIN);
         // "&C && R..." stays enabled with an empty store: then there is nothing to answer with.
         const std::shared_ptr<COtpToken> token = tokenStore().defaultToken();

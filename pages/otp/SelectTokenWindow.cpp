@@ -151,9 +151,7 @@ void CSelectTokenWindow::choose() {
     // take for the last token: choose nothing instead.
     if (!item)
         return;
-    CValdorixTokenDB& store = tokenStore();
-    store.setDefaultIndex(item->data(Qt::UserRole).toInt());
-    saveOrReport(m_owner ? m_owner : this, store);
+    makeCurrentAndSave(m_owner ? m_owner : this, tokenStore(), item->data(Qt::UserRole).toInt());
     if (m_owner)
         QCoreApplication::postEvent(m_owner, new QEvent(WM_TOKENCHANGED));
     hide();

@@ -1,14 +1,14 @@
 #include "pages/provisioning/ActivatePage.h"
 
-#include "ui/PngButton.h"
 #include "engine/Descriptor.h"
 #include "engine/OtpToken.h"
 #include "platform/CodePage.h"
+#include "platform/Trim.h"
 #include "provisioning/XmlRpcUtil.h"
-#include "pages/provisioning/TrimText.h"
 #include "resources/StringTable.h"
 #include "ui/MessageBox.h"
 #include "ui/PinPageCommon.h"
+#include "ui/PngButton.h"
 #include "ui/SaveFailure.h"
 #include "ui/TokenStore.h"
 
@@ -59,7 +59,7 @@ void CActivatePage::onCommand(int id, int notifyCode) {
 }
 
 void CActivatePage::activate() {
-    m_code = trimmedText(itemText(IDC_CODE));
+    m_code = platform::trimmed(itemText(IDC_CODE));
     const std::vector<std::uint8_t> pack = decodePackText(m_packText);
     std::shared_ptr<COtpToken> token = decryptDescriptor(platform::toAnsi(m_code), pack);
     if (!token) {

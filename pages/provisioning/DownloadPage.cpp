@@ -1,8 +1,8 @@
 #include "pages/provisioning/DownloadPage.h"
 
-#include "ui/PngButton.h"
-#include "pages/provisioning/TrimText.h"
+#include "platform/Trim.h"
 #include "ui/PinPageCommon.h"
+#include "ui/PngButton.h"
 
 #include <QApplication>
 
@@ -62,7 +62,7 @@ void CDownloadPage::download() {
         return;
     // The boxes keep what was typed for the next visit, the password too.
     m_navigator->ShowPage(pageid::Progress, {QStringLiteral("DownloadToken"),
-                                             QString::fromStdU16String(trimmedText(m_serviceUrl)),
-                                             QString::fromStdU16String(trimmedText(m_loginName)),
-                                             QString::fromStdU16String(trimmedText(m_password))});
+                                             QString::fromStdU16String(platform::trimmed(m_serviceUrl)),
+                                             QString::fromStdU16String(platform::trimmed(m_loginName)),
+                                             QString::fromStdU16String(platform::trimmed(m_password))});
 }

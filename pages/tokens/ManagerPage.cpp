@@ -1,7 +1,7 @@
 #include "pages/tokens/ManagerPage.h"
 
-#include "ui/IconResource.h"
 #include "resources/StringTable.h"
+#include "ui/IconResource.h"
 #include "ui/LabelEditListView.h"
 #include "ui/MessageBox.h"
 #include "ui/SaveFailure.h"
@@ -141,8 +141,7 @@ void CManagerPage::makeDefault() {
     if (row < 0)
         return;
     CValdorixTokenDB& store = tokenStore();
-    store.setDefaultIndex(row);
-    saveOrReport(this, store);
+    makeCurrentAndSave(this, store, row);
     for (int i = 0; i < m_list->topLevelItemCount(); ++i)
         setRowImage(i, ImageToken);
     setRowImage(row, ImageDefault);
@@ -174,9 +173,7 @@ bool CManagerPage::onEndLabelEdit(int row, const QString& text) {
 void CManagerPage::onDoubleClick(int row) {
     if (row < 0)
         return;
-    CValdorixTokenDB& store = tokenStore();
-    store.setDefaultIndex(row);
-    saveOrReport(this, store);
+    makeCurrentAndSave(this, tokenStore(), row);
     if (m_navigator)
         m_navigator->Navigate(pageid::Otp);
 }

@@ -16,7 +16,7 @@ ALLOWED = {
     "platform": set(),
     "engine": {"platform"},
     "store": {"engine", "platform"},
-    "provisioning": {"engine", "platform"},
+    "provisioning": {"engine", "platform", "resources"},
     "resources": set(),
     "controls": {"resources"},
     "ui": {"controls", "resources", "store", "engine", "platform"},
