@@ -4,7 +4,9 @@
 // them), then it re-executes itself with OPENSSL_ia32cap=":~0x20000000", which masks those
 // instructions, and repeats only OpenSSL's benchmarks. OpenSSL reads that variable when it
 // loads, so it cannot be changed inside one process. Set OPENSSL_ia32cap yourself to get a
-// single run with your own capability mask.
+// single run with your own capability mask. Our own SHA-1 runs both ways in the first run: on the
+// SHA instructions as the program chooses them ("Ours/") and on its portable code ("OursPortable/").
+// liboath's HOTP is the second anchor for one code.
 
 #include "engine/Hmac.h"
 #include "engine/Md5.h"
@@ -22,6 +24,9 @@
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
+#if VALDORIX_HAVE_LIBOATH
+#include <liboath/oath.h>
+#endif
 #include <openssl/params.h>
 #include <string>
 #include <unistd.h>
@@ -122,6 +127,44 @@ void ourSha1(benchmark::State& state) {
 }
 BENCHMARK(ourSha1)->Name("Ours/sha1")->Arg(64)->Arg(1024)->Arg(1 << 20);
 
+// One HOTP code, six digits, from the key and the counter.
+void ourHotp(benchmark::State& state) {
+    std::uint64_t counter = 0;
+    for (auto _ : state) {
+        std::uint8_t moving[8];
+        putBigEndian64(counter++, moving);
+        benchmark::DoNotOptimize(generateOtp(Key.data(), Key.size(), moving, sizeof moving, 6, false, HashKind::Sha1));
+    }
+}
+BENCHMARK(ourHotp)->Name("Ours/hotp-code");
+
+// The same with the portable compression function, as on a processor without SHA instructions.
+template <void (*Run)(benchmark::State&)>
+void portable(benchmark::State& state) {
+    sha1UseEngine(Sha1Engine::Portable);
+    Run(state);
+    sha1UseEngine(sha1HasShaInstructions() ? Sha1Engine::ShaInstructions : Sha1Engine::Portable);
+}
+BENCHMARK(portable<ourHmacSha1>)->Name("OursPortable/hmacSha1/8B");
+BENCHMARK(portable<ourSha1>)->Name("OursPortable/sha1")->Arg(64)->Arg(1024)->Arg(1 << 20);
+BENCHMARK(portable<ourHotp>)->Name("OursPortable/hotp-code");
+
+#if VALDORIX_HAVE_LIBOATH
+void oathHotp(benchmark::State& state) {
+    oath_init();
+    std::uint64_t counter = 0;
+    char code[16];
+    for (auto _ : state) {
+        if (oath_hotp_generate(Key.data(), Key.size(), counter++, 6, false, OATH_HOTP_DYNAMIC_TRUNCATION, code) !=
+            OATH_OK)
+            state.SkipWithError("oath_hotp_generate failed");
+        benchmark::DoNotOptimize(code);
+    }
+    oath_done();
+}
+BENCHMARK(oathHotp)->Name("Oath/oath_hotp_generate");
+#endif
+
 struct MdContextFree {
     void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
 };
@@ -179,6 +222,26 @@ void openSslComputeOtp(benchmark::State& state) {
     }
 }
 BENCHMARK(openSslComputeOtp)->Name("OpenSsl/computeOtp-equivalent");
+
+// One HOTP code with OpenSSL's HMAC, as ourHotp makes it.
+void openSslHotp(benchmark::State& state) {
+    OpenSslHmac hmac;
+    std::uint64_t counter = 0;
+    for (auto _ : state) {
+        std::uint8_t moving[8];
+        putBigEndian64(counter++, moving);
+        std::uint8_t mac[EVP_MAX_MD_SIZE];
+        hmac.compute(moving, sizeof moving, mac);
+        const unsigned offset = mac[19] & 15;
+        const std::uint32_t truncated = (std::uint32_t{mac[offset] & 0x7fu} << 24) |
+                                        (std::uint32_t{mac[offset + 1]} << 16) |
+                                        (std::uint32_t{mac[offset + 2]} << 8) | mac[offset + 3];
+        char code[8];
+        std::snprintf(code, sizeof code, "%06u", truncated % 1000000u);
+        benchmark::DoNotOptimize(code);
+    }
+}
+BENCHMARK(openSslHotp)->Name("OpenSsl/hotp-code");
 
 // Context only: the digest and cipher the database and descriptor records use.
 void ourMd5(benchmark::State& state) {
