@@ -243,6 +243,9 @@ void CMainDlg::onCommand(int id, int) {
     case ID_IMPORT_TOKENS:
         Navigate(pageid::Import);
         return;
+    case ID_SETTINGS:
+        Navigate(pageid::Settings);
+        return;
     case ID_LOCK:
         lock();
         return;

@@ -18,6 +18,7 @@
 #include "pages/tokens/ManagerPage.h"
 #include "pages/pin/SetPinPage.h"
 #include "pages/tokens/TokenPropertyPage.h"
+#include "pages/settings/SettingsPage.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ const PageFactory kPageSet[] = {
     make<CTokenPackActivatePage>, // 231
     make<CErrorMsgPage>,          // 232
     make<CChallengePage>,         // 233
+    make<CSettingsPage>,          // 235
 };
 
 } // namespace

@@ -1,7 +1,10 @@
 #include "provisioning/HttpSession.h"
 
+#include "platform/Clock.h"
 #include "platform/CodePage.h"
+#include "platform/ServerClock.h"
 #include "provisioning/CurlLibrary.h"
+#include "provisioning/HttpDate.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -437,6 +440,11 @@ std::size_t CurlCallbacks::onHeader(char* data, std::size_t size, std::size_t co
         while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n'))
             reason.remove_suffix(1);
         exchange->statusText = std::string(reason);
+    } else if (line.size() > 5 && (line[0] | 0x20) == 'd' && (line[1] | 0x20) == 'a' && (line[2] | 0x20) == 't' &&
+               (line[3] | 0x20) == 'e' && line[4] == ':') {
+        // Every dated reply tells how far our clock is from the server's.
+        if (const std::optional<std::int64_t> date = parseHttpDate(line.substr(5)))
+            platform::noteServerTime(*date, platform::now());
     }
     return length;
 }

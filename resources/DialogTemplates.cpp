@@ -219,6 +219,20 @@ constexpr std::array kImport{
     DialogItem{1017, K::Static, u"", kHidden, 10, 102, 180, 15},
 };
 
+// 235: the user's settings. The three boxes hold whole numbers only.
+constexpr std::array kSettings{
+    DialogItem{IDC_STATIC, K::Static, u"Clear a copied code from the clipboard after:", kLabel, 10, 8, 160, 8},
+    DialogItem{1191, K::Edit, u"", kEdit, 10, 17, 30, 14},
+    DialogItem{IDC_STATIC, K::Static, u"seconds (0: never)", kLabel, 46, 20, 85, 8},
+    DialogItem{IDC_STATIC, K::Static, u"Lock Valdorix after no input for:", kLabel, 10, 35, 160, 8},
+    DialogItem{1192, K::Edit, u"", kEdit, 10, 44, 30, 14},
+    DialogItem{IDC_STATIC, K::Static, u"minutes (0: never)", kLabel, 46, 47, 85, 8},
+    DialogItem{1193, K::Button, u"Lock when the screen locks", kButton, 10, 64, 125, 10},
+    DialogItem{101, K::Button, u"&Save", kDefAction, 141, 29, kRoundCx, kRoundCy},
+    DialogItem{1017, K::Static, u"", kHidden, 10, 98, 165, 15},
+    DialogItem{1008, K::Static, u"", kHidden, 6, 4, 173, 76},
+};
+
 // 100: About. 1008 is the area above the text where the logo is centred.
 constexpr std::array kAbout{
     DialogItem{1008, K::GroupBox, u"", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 10, 6, 195, 48},
@@ -249,6 +263,7 @@ constexpr std::array kTemplates{
     DialogTemplate{232, kPageNoControl, 0, 215, 121, 0, kFont, 8, 400, false, kErrorMsg},
     DialogTemplate{233, kPage, 0, 207, 112, 0, kFont, 8, 400, false, kChallenge},
     DialogTemplate{234, kPage, 0, 200, 121, 0, kFont, 8, 400, false, kImport},
+    DialogTemplate{235, kPage, 0, 185, 121, 0, kFont, 8, 400, false, kSettings},
 };
 
 } // namespace

@@ -32,6 +32,7 @@ constexpr std::array kToken{
     MenuItem{K::Command, u"Token &Property...", ID_TOKEN_PROPERTY, {}},
     separator(),
     MenuItem{K::Command, u"Change &Pin...", ID_CHANGE_PIN, {}},
+    MenuItem{K::Command, u"Se&ttings...", ID_SETTINGS, {}},
     separator(),
     MenuItem{K::Command, u"&Lock\tCtrl+L", ID_LOCK, {}},
     MenuItem{K::Command, u"&Exit", ID_EXIT, {}},

@@ -51,6 +51,18 @@ constexpr std::array kStrings{
                 u"without them."},
     StringEntry{IDS_ALREADY_RUNNING, u"Valdorix is already running."},
     StringEntry{IDS_FILE_TOO_LARGE, u"%1 is larger than 256 MiB. Valdorix does not read a file that large."},
+    StringEntry{IDS_CLOCK_BEHIND, u"Your computer's clock is %1 behind the server's: time-based codes may be "
+                                  u"refused. Set the clock."},
+    StringEntry{IDS_CLOCK_AHEAD,
+                u"Your computer's clock is %1 ahead of the server's: time-based codes may be "
+                u"refused. Set the clock."},
+    StringEntry{IDS_DAYS, u"%1 d"},
+    StringEntry{IDS_HOURS, u"%1 h"},
+    StringEntry{IDS_MINUTES, u"%1 min"},
+    StringEntry{IDS_SECONDS, u"%1 s"},
+    StringEntry{IDS_SETTINGS_SAVED, u"Your settings have been saved."},
+    StringEntry{IDS_SETTINGS_NOT_SAVED,
+                u"Your settings could not be saved to %1. They hold until Valdorix ends."},
     StringEntry{IDS_NEVER, u"Never"},
     StringEntry{IDS_IMPORTED, u"Tokens imported: %1."},
     StringEntry{IDS_SKIPPED_LINES, u"Lines skipped:"},

@@ -6,6 +6,7 @@
 #include "pages/otp/SelectTokenWindow.h"
 #include "pages/otp/TimerBar.h"
 #include "platform/Clock.h"
+#include "platform/ServerClock.h"
 #include "resources/StringTable.h"
 #include "ui/PngButton.h"
 #include "ui/SaveFailure.h"
@@ -63,6 +64,21 @@ void COtpPage::OnInitDialog() {
     const QWidget* barArea = item(IDC_TIMER_BAR);
     m_timerBar = new CTimerBar(this, barArea ? barArea->geometry() : QRect());
     m_timerBar->setObjectName(QStringLiteral("timerBar"));
+
+    // The clock warning fills the room between the name line and the plate.
+    m_clockWarning = new QLabel(this);
+    m_clockWarning->setObjectName(QStringLiteral("clockWarning"));
+    m_clockWarning->setTextFormat(Qt::PlainText);
+    m_clockWarning->setWordWrap(true);
+    m_clockWarning->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette red = m_clockWarning->palette();
+    red.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    m_clockWarning->setPalette(red);
+    const QRect name = m_name ? m_name->geometry() : QRect();
+    const QRect plate = m_plate->geometry();
+    m_clockWarning->setGeometry(
+        QRect(QPoint(name.left(), name.bottom() + 1), QPoint(plate.right(), plate.top() - 2)));
+    m_clockWarning->hide();
     // No resize map: the controls keep their template places.
 }
 
@@ -106,6 +122,7 @@ void COtpPage::setTitle(const QString& text) {
 
 void COtpPage::refresh() {
     const std::shared_ptr<COtpToken> token = tokenStore().defaultToken();
+    updateClockWarning(token.get());
     if (!token) {
         setTitle(QString());
         m_name->setText(resourceString(resources::ids::IDS_NO_TOKEN_HINT));
@@ -135,6 +152,29 @@ void COtpPage::refresh() {
     m_go->setEnabled(true);
     m_plate->setCodes({}, {});
     m_copy->setEnabled(false);
+}
+
+void COtpPage::updateClockWarning(const COtpToken* token) {
+    using namespace resources::ids;
+    const std::optional<std::int64_t> offset = platform::clockOffset();
+    const bool timeBased = token && (token->kind == TokenKind::Time || token->kind == TokenKind::EventTime ||
+                                     token->kind == TokenKind::OcraTime);
+    if (!offset || !timeBased) {
+        m_clockWarning->hide();
+        return;
+    }
+    // "2 min 10 s": the parts that are not zero.
+    std::int64_t rest = *offset < 0 ? -*offset : *offset;
+    QStringList parts;
+    for (const auto& [unit, id] :
+         {std::pair{86400, IDS_DAYS}, {3600, IDS_HOURS}, {60, IDS_MINUTES}, {1, IDS_SECONDS}}) {
+        if (rest >= unit)
+            parts.append(resourceString(id).arg(rest / unit));
+        rest %= unit;
+    }
+    m_clockWarning->setText(
+        resourceString(*offset < 0 ? IDS_CLOCK_BEHIND : IDS_CLOCK_AHEAD).arg(parts.join(u' ')));
+    m_clockWarning->show();
 }
 
 void COtpPage::renewTimeCode() {
@@ -227,6 +267,7 @@ void COtpPage::tick() {
     m_timerBar->setPos(m_countdown, false);
 
     const std::shared_ptr<COtpToken> token = tokenStore().defaultToken();
+    updateClockWarning(token.get());
     if (!token)
         return;
 

@@ -10,6 +10,7 @@ class CNumberPlate;
 class CPngButton;
 class CSelectTokenWindow;
 class CTimerBar;
+class COtpToken;
 class QLabel;
 
 // Page 130, the home page: the default token's name, its code on the digit plate and the
@@ -48,6 +49,8 @@ public:
     void openPicker(const QPoint& screenPos);
 
     CNumberPlate* plate() const { return m_plate; }
+    // The line under the name that warns of a clock the servers disagree with.
+    QLabel* clockWarning() const { return m_clockWarning; }
     CTimerBar* timerBar() const { return m_timerBar; }
     CSelectTokenWindow* picker() const { return m_picker; }
     int countdown() const { return m_countdown; }
@@ -67,6 +70,7 @@ private:
     void renewTimeCode();
     void startCountdown(int seconds);
     void setTitle(const QString& text);
+    void updateClockWarning(const COtpToken* token);
 
     CNumberPlate* m_plate = nullptr;
     CTimerBar* m_timerBar = nullptr;
@@ -74,6 +78,7 @@ private:
     CPngButton* m_copy = nullptr;
     CPngButton* m_changeToken = nullptr;
     QLabel* m_name = nullptr;
+    QLabel* m_clockWarning = nullptr;
     CSelectTokenWindow* m_picker = nullptr; // a child of the page, made on first use
     QTimer m_tick;
     QTimer m_goLock;

@@ -1,5 +1,6 @@
 // The transport against the local provisioning server (127.0.0.1 only).
 #include "ServerSuite.h"
+#include "platform/ServerClock.h"
 #include "provisioning/HttpSession.h"
 #include "provisioning/XmlRpcSSLClient.h"
 #include "provisioning/XmlRpcUtil.h"
@@ -134,6 +135,19 @@ TEST_F(TransportTest, ReplyValueBecomesTheResult) {
     ASSERT_EQ(result.size(), 2u);
     EXPECT_EQ(std::as_const(result)[0].asString(), "REFUSED");
     EXPECT_EQ(std::as_const(result)[1].asString(), "Your account is locked.");
+}
+
+TEST_F(TransportTest, EachDatedReplyTellsHowFarOurClockIsFromTheServers) {
+    platform::resetServerTimeForTesting();
+    XmlRpcVariant result;
+    ASSERT_TRUE(call(server_->httpUrlFor("date-ahead"), result)) << faultString(result);
+    const std::optional<std::int64_t> offset = platform::clockOffset();
+    ASSERT_TRUE(offset.has_value());
+    // The date has whole seconds, and the reply is not sent in the same second as it is read.
+    EXPECT_NEAR(double(*offset), -300.0, 2.0);
+
+    ASSERT_TRUE(call(server_->httpUrlFor("only-ok"), result)) << faultString(result);
+    EXPECT_FALSE(platform::clockOffset().has_value());
 }
 
 TEST_F(TransportTest, LargeReplyArrivesWhole) {

@@ -126,6 +126,7 @@ TEST(MenuTest, Menu208) {
         {u"Token &Property...", 32781},
         {u"", 0},
         {u"Change &Pin...", 32788},
+        {u"Se&ttings...", 32793},
         {u"", 0},
         {u"&Lock\tCtrl+L", 32792},
         {u"&Exit", 32785},

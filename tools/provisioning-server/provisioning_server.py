@@ -69,6 +69,7 @@ BEHAVIOURS = {
     "oversize-chunked": "a 65 MiB body in chunks, no length announced",
     "hangup": "the connection closed without an answer",
     "slow": "the normal answer after 10 s (slow-MS: after MS milliseconds)",
+    "date-ahead": "the normal answer, its Date header 5 minutes ahead of this computer's clock",
 }
 
 
@@ -186,6 +187,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "ValdorixProvisioning/1.0"
     state = None  # set per server
+    date_offset = 0  # seconds added to the Date header of the reply being sent
 
     def log_message(self, format, *args):
         if self.server.verbose:
@@ -232,7 +234,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         scheme = "https" if self.server.secure else "http"
         return "%s://127.0.0.1:%d/rpc" % (scheme, self.server.server_address[1])
 
+    def date_time_string(self, timestamp=None):
+        if timestamp is None:
+            timestamp = time.time() + self.date_offset
+        return super().date_time_string(timestamp)
+
     def answer(self, behaviour, method, params):
+        self.date_offset = 300 if behaviour == "date-ahead" else 0
+        if behaviour == "date-ahead":
+            behaviour = "ok"
         if behaviour.startswith("slow"):
             delay = 10.0 if behaviour == "slow" else int(behaviour[5:]) / 1000.0
             time.sleep(delay)

@@ -1,6 +1,7 @@
 // The home page through the main window: codes on Go, the countdown, OcraTime renewal, dual
 // display, Copy, the Go lock, and the countdown put right after missed ticks.
 #include "OtpTestSupport.h"
+#include "platform/ServerClock.h"
 #include "ui/PngButton.h"
 
 #include <QClipboard>
@@ -220,6 +221,45 @@ TEST_F(OtpPageTest, CopyPutsTheUpperCodeOnTheClipboardAndNothingOnceCleared) {
     QGuiApplication::clipboard()->setText(QStringLiteral("mine"));
     click(copy(page));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("mine"));
+}
+
+TEST_F(OtpPageTest, AClockTheServersDisagreeWithIsNamedForTimeBasedTokensUntilARightReply) {
+    addToken(makeToken(TokenKind::Time, u"VPN", u"T1"));
+    addToken(makeToken(TokenKind::Event, u"Mail", u"E1"));
+    store().setDefaultIndex(0);
+    COtpPage* page = otpPage();
+    const QLabel* warning = page->clockWarning();
+    EXPECT_TRUE(warning->isHidden());
+
+    const struct {
+        std::int64_t serverAhead;
+        const char* text;
+    } cases[] = {
+        {130, "Your computer's clock is 2 min 10 s behind the server's: time-based codes may be refused. "
+              "Set the clock."},
+        {-3725, "Your computer's clock is 1 h 2 min 5 s ahead of the server's: time-based codes may be refused. "
+                "Set the clock."},
+        {-86400 - 31, "Your computer's clock is 1 d 31 s ahead of the server's: time-based codes may be "
+                      "refused. Set the clock."},
+    };
+    for (const auto& c : cases) {
+        platform::noteServerTime(m_now + c.serverAhead, m_now);
+        page->refresh();
+        EXPECT_FALSE(warning->isHidden()) << c.serverAhead;
+        EXPECT_EQ(warning->text(), QString::fromUtf8(c.text));
+    }
+
+    // Not for an event token; the codes stay on the local clock.
+    store().setDefaultIndex(1);
+    page->refresh();
+    EXPECT_TRUE(warning->isHidden());
+    store().setDefaultIndex(0);
+    page->refresh();
+    EXPECT_FALSE(warning->isHidden());
+
+    platform::noteServerTime(m_now + 30, m_now);
+    tick(page);
+    EXPECT_TRUE(warning->isHidden());
 }
 
 TEST_F(OtpPageTest, LeavingStopsTheTickAndComingBackClearsAnOnRequestCode) {

@@ -5,6 +5,7 @@
 #include "pages/otp/TimerBar.h"
 #include "platform/Clock.h"
 #include "platform/Folders.h"
+#include "platform/ServerClock.h"
 #include "app/Application.h"
 #include "app/MainDlg.h"
 #include "ui/AppSettings.h"
@@ -67,6 +68,7 @@ protected:
         AppSettings::reload();
         platform::setMachineIdForTesting(std::string("otp-test-machine"));
         platform::setClockForTesting([this] { return m_now; });
+        platform::resetServerTimeForTesting();
         m_store = std::make_unique<TokenStoreScope>();
         MessageBox::setAnswerForAll(MessageBox::IDOK);
         store().markUnlocked();
