@@ -77,6 +77,7 @@ struct HttpSession::Exchange {
     std::int64_t downloaded = 0;
     SteadyClock::time_point lastProgress = SteadyClock::now();
     std::string statusText;
+    std::string refusedRedirect; // why a redirect was not followed
 };
 
 HttpSession::HttpSession(std::u16string userAgent)
@@ -162,7 +163,6 @@ bool HttpSession::openConnection() {
     // An empty proxy name turns off every proxy, including those of http_proxy and friends.
     curl().easy_setopt(easy, CURLOPT_PROXY, "");
     curl().easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl().easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl().easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl().easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
     curl().easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
@@ -184,10 +184,9 @@ bool HttpSession::openConnection() {
     // timeout of 30 s (which, as on the platform client, replaces the file's ConnectTimeout for
     // every request); SendTimeout and ReceiveTimeout become stall limits (no byte moved for that
     // long while sending, or while waiting for and reading the response) that performExchange()
-    // enforces. Without the file only the request's connect timeout is set.
-    long connectLimit = requestConnectTimeout;
-    if (timeouts_)
-        connectLimit += static_cast<long>(timeouts_->resolve);
+    // enforces, together with the limit on the whole call. Without the file the platform
+    // library's defaults apply, as they would there.
+    const long connectLimit = requestConnectTimeout + static_cast<long>(timeouts_.resolve);
     curl().easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectLimit);
     return true;
 }
@@ -201,6 +200,8 @@ bool HttpSession::prepareRequest(const UrlParts& parts, std::u16string_view verb
         requestUrl_ += ":" + std::to_string(parts.port);
     requestUrl_ += escapedForRequestLine(parts.objectName());
     curl().easy_setopt(easy, CURLOPT_URL, requestUrl_.c_str());
+    // libcurl's own guard against a downgrade; the header callback also keeps redirects on the host.
+    curl().easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, parts.secure ? "https" : "http,https");
 
     curl_slist* headers = nullptr;
     const bool post = verb == u"POST";
@@ -292,6 +293,11 @@ bool HttpSession::send(const std::u16string& url, std::u16string_view verb, std:
         return failWithAllClosed();
     if (!prepareRequest(*parts, verb, body))
         return failWithAllClosed();
+    // A server that sends a byte now and then never trips the stall limits; this ends the call.
+    const auto callLimit = timeouts_.callLimit();
+    callDeadline_.reset();
+    if (callLimit)
+        callDeadline_ = SteadyClock::now() + *callLimit;
 
     for (int authentications = 0;;) {
         long status = 0;
@@ -362,6 +368,8 @@ bool HttpSession::performExchange(Exchange& exchange, long& status) {
         while (CURLMsg* message = curl().multi_info_read(multi, &queued)) {
             if (message->msg != CURLMSG_DONE || message->easy_handle != easy)
                 continue;
+            if (!exchange.refusedRedirect.empty())
+                return fail(CURLE_REMOTE_ACCESS_DENIED, exchange.refusedRedirect);
             if (exchange.tooLarge)
                 return fail(CURLE_FILESIZE_EXCEEDED,
                             "the response is larger than " + std::to_string(maxBodySize) + " bytes");
@@ -386,9 +394,18 @@ bool HttpSession::performExchange(Exchange& exchange, long& status) {
         }
 
         int waitMs = 1000;
-        if (exchange.connected && timeouts_) {
+        if (callDeadline_) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*callDeadline_ -
+                                                                                   SteadyClock::now());
+            if (left.count() <= 0)
+                return fail(CURLE_OPERATION_TIMEDOUT,
+                            "the call took longer than " +
+                                std::to_string(timeouts_.callLimit().value_or(left).count()) + " ms");
+            waitMs = static_cast<int>(std::min<long long>(waitMs, left.count()));
+        }
+        if (exchange.connected) {
             const bool sending = exchange.uploaded < static_cast<std::int64_t>(exchange.bodySize);
-            const std::uint32_t limit = sending ? timeouts_->send : timeouts_->receive;
+            const std::uint32_t limit = sending ? timeouts_.send : timeouts_.receive;
             if (limit != 0) {
                 auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() -
                                                                                   exchange.lastProgress);
@@ -445,6 +462,24 @@ std::size_t CurlCallbacks::onHeader(char* data, std::size_t size, std::size_t co
         // Every dated reply tells how far our clock is from the server's.
         if (const std::optional<std::int64_t> date = parseHttpDate(line.substr(5)))
             platform::noteServerTime(*date, platform::now());
+    }
+    // A redirect is checked before libcurl follows it: the body it would post again holds the
+    // password.
+    constexpr std::string_view locationName = "location:";
+    if (line.size() > locationName.size() &&
+        std::equal(locationName.begin(), locationName.end(), line.begin(),
+                   [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); })) {
+        CURL* easy = easyHandle(session->easy_);
+        long status = 0;
+        char* current = nullptr;
+        curl().easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+        curl().easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &current);
+        if (status >= 300 && status < 400) {
+            exchange->refusedRedirect =
+                redirectRefusal(current ? current : "", line.substr(locationName.size()));
+            if (!exchange->refusedRedirect.empty())
+                return 0; // ends the transfer
+        }
     }
     return length;
 }

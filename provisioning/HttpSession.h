@@ -18,7 +18,8 @@ namespace XmlRpc {
 // no proxy whatever the environment says, optional tolerance of certificate errors, 401 and 407
 // answered with empty credentials up to five times, any status from 400 a failure, the body read
 // in chunks of at most 2047 bytes, the connection kept while the URL stays the same, timeouts
-// from the configuration file read whenever a connection is opened.
+// from the configuration file (else the platform library's defaults) read whenever a connection
+// is opened, and a limit on the whole of one send() (NetworkTimeouts::callLimit).
 // (Our stand-in for the platform's WinHttpSession.)
 //
 // Handles: the multi handle plays the session, the easy handle the connection (its connection
@@ -81,7 +82,8 @@ private:
     std::u16string errorText_;
     std::uint32_t lastErrorCode_ = 0;
     std::string lastMessage_; // libcurl's message for lastErrorCode_
-    std::optional<NetworkTimeouts> timeouts_;
+    NetworkTimeouts timeouts_;
+    std::optional<std::chrono::steady_clock::time_point> callDeadline_; // of the running send()
 
     // The handles are libcurl's CURLM* and CURL*, kept opaque so that no libcurl header leaks out.
     void* multi_ = nullptr;

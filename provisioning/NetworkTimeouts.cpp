@@ -62,15 +62,15 @@ NetworkTimeouts parseNetworkTimeouts(const std::string& text) {
     return timeouts;
 }
 
-std::optional<NetworkTimeouts> readNetworkTimeouts() {
+NetworkTimeouts readNetworkTimeouts() {
     auto path = platform::findSystemConfigFile(networkTimeoutsFile);
     if (!path)
-        return std::nullopt;
+        return {};
     // Four short lines are all the file should hold; anything past 64 KiB is not read.
     std::error_code error;
     auto bytes = platform::readFileHead(*path, 64 * 1024, error);
     if (!bytes)
-        return std::nullopt;
+        return {};
     return parseNetworkTimeouts(std::string(bytes->begin(), bytes->end()));
 }
 

@@ -45,6 +45,7 @@ void RpcCaller::abort() {
     std::shared_ptr<XmlRpc::XmlRpcSSLClient> client;
     {
         std::lock_guard lock(mutex_);
+        aborted_ = true;
         client = client_;
     }
     if (client)
@@ -55,6 +56,11 @@ bool RpcCaller::call(std::string_view methodName, const XmlRpcVariant& params, X
     std::shared_ptr<XmlRpc::XmlRpcSSLClient> client;
     {
         std::lock_guard lock(mutex_);
+        // An abort that came before this call's client existed must still end it.
+        if (aborted_) {
+            errorText_ = u"Failed to connect the server.";
+            return false;
+        }
         client = std::make_shared<XmlRpc::XmlRpcSSLClient>(platform::toAnsi(serviceUrl_));
         client_ = client; // the previous client goes once its own call, if any, has let go of it
     }

@@ -38,14 +38,16 @@ public:
     std::u16string errorText() const;
 
     // Closes the connection of the current or last client (any thread). A call that waits for the
-    // server then fails at once; one that has not reached the network yet fails without it.
+    // server then fails at once; one that has not reached the network yet fails without it. The
+    // abort sticks: every call started afterwards fails at once, without touching the network.
     void abort();
 
 private:
     void setErrorText(std::u16string text);
 
-    mutable std::mutex mutex_; // guards the three members below
+    mutable std::mutex mutex_; // guards the four members below
     std::u16string serviceUrl_;
     std::u16string errorText_;
     std::shared_ptr<XmlRpc::XmlRpcSSLClient> client_;
+    bool aborted_ = false;
 };

@@ -134,4 +134,67 @@ std::optional<UrlParts> splitUrl(std::u16string_view url) {
     return parts;
 }
 
+namespace {
+
+std::string lowered(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+// The scheme of an absolute URL ("http" of "http://..."), empty for a relative reference.
+std::string_view schemeOf(std::string_view url) {
+    const std::size_t colon = url.find(':');
+    if (colon == 0 || colon == std::string_view::npos)
+        return {};
+    for (std::size_t i = 0; i < colon; ++i) {
+        const char c = url[i];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
+            return {};
+    }
+    return url.substr(0, colon);
+}
+
+// The host of the authority that follows "//" at the start of `rest`, lower case, without user
+// information, port or brackets' contents trimmed; empty when `rest` has no authority.
+std::string hostOf(std::string_view rest) {
+    if (!rest.starts_with("//"))
+        return {};
+    std::string_view authority = rest.substr(2);
+    authority = authority.substr(0, authority.find_first_of("/?#"));
+    const std::size_t at = authority.rfind('@');
+    if (at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
+    if (authority.starts_with('['))
+        return lowered(authority.substr(0, authority.find(']') + 1));
+    return lowered(authority.substr(0, authority.find(':')));
+}
+
+} // namespace
+
+std::string redirectRefusal(std::string_view from, std::string_view location) {
+    while (!location.empty() && (location.front() == ' ' || location.front() == '\t'))
+        location.remove_prefix(1);
+    while (!location.empty() && std::string_view(" \t\r\n").find(location.back()) != std::string_view::npos)
+        location.remove_suffix(1);
+
+    const std::string fromScheme = lowered(schemeOf(from));
+    const std::string fromHost = hostOf(from.substr(fromScheme.size() + 1));
+    std::string toScheme = lowered(schemeOf(location));
+    std::string_view rest = toScheme.empty() ? location : location.substr(toScheme.size() + 1);
+    if (toScheme.empty())
+        toScheme = fromScheme;
+    // A relative reference ("/rpc", "rpc", "?x") stays on the same host; "//host/..." does not.
+    const std::string toHost = rest.starts_with("//") ? hostOf(rest) : fromHost;
+
+    if (fromScheme == "https" && toScheme != "https")
+        return "a redirect from https to " + toScheme + " is not followed";
+    if (toHost != fromHost)
+        return "a redirect to another host (" + toHost + ") is not followed";
+    return {};
+}
+
 } // namespace XmlRpc

@@ -33,4 +33,10 @@ std::optional<UrlParts> splitUrl(std::u16string_view url);
 // gopher 70, socks 1080, any other 0.
 std::uint16_t defaultPort(std::u16string_view scheme);
 
+// Whether a redirect from the request at `from` (an absolute URL) to `location` (the Location
+// header's value, absolute or relative) may be followed: never from https to anything else, and
+// never to another host, since the request body, password included, would go there. Empty when
+// it may; otherwise why not.
+std::string redirectRefusal(std::string_view from, std::string_view location);
+
 } // namespace XmlRpc

@@ -294,11 +294,12 @@ TEST_F(OperationsTest, CallerReportsWrongShapedRepliesByException) {
     }
 }
 
-TEST_F(OperationsTest, AbortWithoutAnyCallIsHarmless) {
+TEST_F(OperationsTest, AnAbortBeforeTheCallStartsSticksToTheCaller) {
     RpcCaller caller;
     caller.abort();
-    EXPECT_TRUE(ends(syncToken(caller, url("only-ok"), u"VX", u"1"), Outcome::Kind::Information,
-                     u"The token has been successfully synchronised."));
+    EXPECT_TRUE(ends(syncToken(caller, url("only-ok"), u"VX", u"1"), Outcome::Kind::Error,
+                     u"Failed to connect the server."));
+    EXPECT_TRUE(server_->requests().empty());
 }
 
 } // namespace

@@ -260,6 +260,20 @@ TEST_F(TransportTest, RedirectIsFollowed) {
     EXPECT_EQ(std::as_const(result)[0].asString(), "OK");
 }
 
+TEST_F(TransportTest, RedirectsThatWouldSendThePasswordElsewhereAreNotFollowed) {
+    const std::pair<std::string, const char*> cases[] = {
+        {server_->httpsUrl + "/redirect-http", "a redirect from https to http is not followed"},
+        {server_->httpUrlFor("redirect-host"), "a redirect to another host (localhost) is not followed"},
+    };
+    for (const auto& [url, reason] : cases) {
+        server_->clearRequests();
+        XmlRpcVariant result;
+        EXPECT_FALSE(call(url, result)) << url;
+        EXPECT_NE(faultString(result).find(reason), std::string::npos) << faultString(result);
+        EXPECT_EQ(server_->requests().size(), 1u) << url << ": the body was posted again";
+    }
+}
+
 TEST_F(TransportTest, RepliesThatAreNoMethodResponseFailWithTheirDiagnostic) {
     const std::pair<const char*, const char*> cases[] = {
         {"html", "Invalid response - no methodResponse"},
@@ -339,6 +353,16 @@ TEST_F(TransportTest, ReceiveTimeoutFromTheConfigurationFileEndsASlowCall) {
     std::cout << "[          ] receive timeout 500 ms: the call failed after " << elapsed.count() << " ms\n";
     EXPECT_LT(elapsed, milliseconds(4000));
     EXPECT_NE(faultString(result).find("Timeout was reached"), std::string::npos) << faultString(result);
+}
+
+TEST_F(TransportTest, AServerThatTricklesItsAnswerIsCutOffAtTheCallLimit) {
+    // The call limit is 0 + 500 + 500 + 3000 ms; a byte every 200 ms never trips the 3 s
+    // receive limit, and the whole answer would take half a minute.
+    writeTimeouts("ConnectTimeout=500\nSendTimeout=500\nReceiveTimeout=3000\n");
+    XmlRpcVariant result;
+    EXPECT_FALSE(call(server_->httpUrlFor("trickle-200"), result));
+    EXPECT_NE(faultString(result).find("the call took longer than 4000 ms"), std::string::npos)
+        << faultString(result);
 }
 
 TEST_F(TransportTest, WithoutTheConfigurationFileTheLibraryDefaultsApply) {

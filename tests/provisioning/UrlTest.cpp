@@ -90,6 +90,28 @@ struct TimeoutCase {
     NetworkTimeouts expected;
 };
 
+TEST(UrlTest, RedirectsStayOnTheHostAndNeverLeaveHttps) {
+    const struct {
+        const char* from;
+        const char* location;
+        bool followed;
+    } cases[] = {
+        {"https://a.example/rpc", "/other", true},
+        {"https://a.example/rpc", "other?x=1", true},
+        {"https://a.example:8443/rpc", "https://A.Example/rpc\r\n", true},
+        {"http://a.example/rpc", "https://a.example/rpc", true},
+        {"https://a.example/rpc", "http://a.example/rpc", false},
+        {"https://a.example/rpc", "HTTP://a.example/rpc", false},
+        {"https://a.example/rpc", "ftp://a.example/rpc", false},
+        {"http://a.example/rpc", "http://b.example/rpc", false},
+        {"http://a.example/rpc", "//b.example/rpc", false},
+        {"http://a.example/rpc", "http://a.example@b.example/rpc", false},
+        {"http://[::1]:80/rpc", "http://[::2]/rpc", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(redirectRefusal(c.from, c.location).empty(), c.followed) << c.from << " -> " << c.location;
+}
+
 TEST(NetworkTimeoutsTest, FileValuesReplaceTheDefaultsOneByOne) {
     const TimeoutCase cases[] = {
         {"", {0, 60000, 30000, 30000}},
@@ -116,13 +138,12 @@ TEST(NetworkTimeoutsTest, ReadFromTheSystemConfigurationFolders) {
     fs::create_directories(root / "Corvane Security");
     ::setenv("XDG_CONFIG_DIRS", root.c_str(), 1);
 
-    EXPECT_FALSE(readNetworkTimeouts()) << "no file: no timeouts at all";
+    EXPECT_EQ(readNetworkTimeouts(), NetworkTimeouts{}) << "no file: the platform library's defaults";
 
     std::ofstream(root / "Corvane Security" / "Agent.conf") << "[General]\nSendTimeout=1234\n";
     auto timeouts = readNetworkTimeouts();
-    ASSERT_TRUE(timeouts);
-    EXPECT_EQ(timeouts->send, 1234u);
-    EXPECT_EQ(timeouts->receive, 30000u);
+    EXPECT_EQ(timeouts.send, 1234u);
+    EXPECT_EQ(timeouts.receive, 30000u);
 
     ::unsetenv("XDG_CONFIG_DIRS");
     fs::remove_all(root);

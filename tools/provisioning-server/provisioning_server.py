@@ -64,12 +64,16 @@ BEHAVIOURS = {
     "bad-value": "a <methodResponse> whose value does not parse",
     "beyond-unicode": "a string with the reference &#1114112;",
     "redirect": "307 to the same server's /rpc",
+    "redirect-http": "307 to the plain HTTP server's /rpc (from the HTTPS servers: a downgrade)",
+    "redirect-host": "307 to the same server and path under the name localhost (another host)",
     "large": "[\"OK\", a string of 1,000,000 bytes]",
     "oversize": "a 64 MiB + 1 byte body announced by Content-Length",
     "oversize-chunked": "a 65 MiB body in chunks, no length announced",
     "hangup": "the connection closed without an answer",
     "slow": "the normal answer after 10 s (slow-MS: after MS milliseconds)",
     "date-ahead": "the normal answer, its Date header 5 minutes ahead of this computer's clock",
+    "silent": "reads the request and never answers, keeping the connection open",
+    "trickle": "the normal answer, one byte every 2 s (trickle-MS: every MS milliseconds)",
 }
 
 
@@ -150,6 +154,7 @@ class State:
         self.control_file = control_file
         self.lock = threading.Lock()
         self.count = 0
+        self.http_port = 0  # of the plain HTTP server, for redirect-http
 
     def record(self, request_line, headers, peer_port, body):
         with self.lock:
@@ -180,7 +185,10 @@ class State:
 
 
 def known(name):
-    return name in BEHAVIOURS or (name.startswith("slow-") and name[5:].isdigit())
+    for timed in ("slow-", "trickle-"):
+        if name.startswith(timed) and name[len(timed):].isdigit():
+            return True
+    return name in BEHAVIOURS
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -247,6 +255,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             delay = 10.0 if behaviour == "slow" else int(behaviour[5:]) / 1000.0
             time.sleep(delay)
             behaviour = "ok"
+        if behaviour == "silent":
+            time.sleep(24 * 3600)
+            return None
+        if behaviour.startswith("trickle"):
+            interval = 2.0 if behaviour == "trickle" else int(behaviour[8:]) / 1000.0
+            return self.trickle(response_xml(["OK"]), interval)
         if behaviour == "unauthorized":
             return self.reply(401, b"Unauthorized", "text/plain",
                               extra_headers=[("WWW-Authenticate", 'Basic realm="valdorix"')])
@@ -273,6 +287,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if behaviour == "redirect":
             return self.reply(307, b"", "text/plain", reason="Temporary Redirect",
                               extra_headers=[("Location", "/rpc")])
+        if behaviour == "redirect-http":
+            return self.reply(307, b"", "text/plain", reason="Temporary Redirect",
+                              extra_headers=[("Location", "http://127.0.0.1:%d/rpc" % self.state.http_port)])
+        if behaviour == "redirect-host":
+            return self.reply(307, b"", "text/plain", reason="Temporary Redirect",
+                              extra_headers=[("Location", self.service_url().replace("127.0.0.1", "localhost"))])
         if behaviour == "hangup":
             self.close_connection = True
             self.connection.shutdown(socket.SHUT_RDWR)
@@ -320,6 +340,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return self.reply(200, response_xml([7]))
             return self.reply(200, response_xml([status]))
         return self.reply(200, fault_xml(1, "Unknown method %s" % method))
+
+    def trickle(self, body, interval):
+        self.send_response(200)
+        self.send_header("Content-Type", "text/xml")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        try:
+            for byte in body:
+                self.wfile.write(bytes([byte]))
+                self.wfile.flush()
+                time.sleep(interval)
+        except OSError:
+            pass  # the client gave up
+        self.close_connection = True
 
     def stream(self, size, chunked):
         self.send_response(200)
@@ -422,6 +456,7 @@ def main():
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 
+    state.http_port = servers[0][1].server_address[1]
     for name, server in servers:
         scheme = "https" if server.secure else "http"
         print("%s %s://127.0.0.1:%d/rpc" % (name, scheme, server.server_address[1]))
