@@ -4,6 +4,8 @@
 #include "resources/Menu.h"
 #include "resources/StringTable.h"
 #include "ui/IconResource.h"
+#include "ui/KeyRules.h"
+#include "ui/NavigationBar.h"
 #include "ui/SaveFailure.h"
 #include "ui/TokenStore.h"
 
@@ -16,6 +18,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPropertyAnimation>
+#include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 
@@ -180,18 +183,48 @@ void CMainDlg::prepareMenu(QMenu* menu) {
             delete actions[i];
         }
         const auto& tokens = store.tokens;
-        for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const std::vector<int> shown = tokenMenuPositions(menu, tokens.size(), store.defaultIndex);
+        for (int position : shown) {
+            const std::size_t i = std::size_t(position);
             // A '&' in a label is shown, not taken as a mnemonic.
             QString label = QString::fromStdU16String(tokens[i]->label);
             label.replace(QLatin1Char('&'), QStringLiteral("&&"));
             QAction* action = menu->addAction(label);
-            action->setProperty(kCommandId, TokenCommandFirst + int(i));
+            action->setProperty(kCommandId, TokenCommandFirst + position);
             action->setCheckable(true);
             action->setChecked(tokens[i] == current);
-            const int position = int(i);
             connect(action, &QAction::triggered, this, [this, position] { chooseToken(position); });
         }
+        if (shown.size() < tokens.size()) {
+            QAction* more = menu->addAction(resourceString(IDS_MORE_TOKENS));
+            more->setProperty(kCommandId, ID_MORE_TOKENS);
+            connect(more, &QAction::triggered, this, [this] { onCommand(ID_MORE_TOKENS); });
+        }
     }
+}
+
+std::vector<int> CMainDlg::tokenMenuPositions(QMenu* menu, std::size_t count, int defaultIndex) {
+    // As many rows as one column of the screen holds, less the two above and "More Tokens...".
+    const QList<QAction*> actions = menu->actions();
+    const int row = std::max(1, actions.isEmpty() ? menu->fontMetrics().height()
+                                                  : menu->actionGeometry(actions.first()).height());
+    QScreen* screen = menu->screen() ? menu->screen() : QGuiApplication::primaryScreen();
+    const int height = screen ? screen->availableGeometry().height() : 480;
+    const std::size_t fit = std::size_t(std::max(1, height / row - 4));
+    std::vector<int> positions;
+    if (count <= fit + 1) {
+        // Room for every token in place of "More Tokens...".
+        for (std::size_t i = 0; i < count; ++i)
+            positions.push_back(int(i));
+        return positions;
+    }
+    for (std::size_t i = 0; i < fit; ++i)
+        positions.push_back(int(i));
+    // The current token is always among them: in the last place, when it lies further on.
+    const std::size_t current = std::min(std::size_t(std::max(0, defaultIndex)), count - 1);
+    if (current >= fit)
+        positions.back() = int(current);
+    return positions;
 }
 
 void CMainDlg::chooseToken(int position) {
@@ -251,6 +284,9 @@ void CMainDlg::onCommand(int id, int) {
         return;
     case ID_HELP:
         return; // no help to show
+    case ID_MORE_TOKENS:
+        ShowPage(pageid::Otp, {pagearg::openPicker()});
+        return;
     default:
         break;
     }
@@ -484,18 +520,33 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
         m_lastKeyEvent = event;
         m_lastKeyReceiver = watched;
     }
-    if (CPage* current = findPage(GetCurrentPageId())) {
-        if (current->PreTranslateMessage(watched, event))
-            return true;
-    }
-    if (event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
-            onCommand(IDC_CANCEL);
+    const auto* key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+    // Enter on a focused push button presses that button, not the page's action button.
+    if (key && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (auto* button = qobject_cast<QPushButton*>(watched)) {
+            if (button->isEnabled())
+                button->click();
             return true;
         }
     }
-    return false;
+    CPage* current = findPage(GetCurrentPageId());
+    if (current && current->PreTranslateMessage(watched, event))
+        return true;
+    if (!key)
+        return false;
+    if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+        onCommand(IDC_CANCEL);
+        return true;
+    }
+    if (QWidget* page = current ? current->GetHWND() : nullptr) {
+        auto* bar = page->findChild<CNavigationBar*>(QString(), Qt::FindDirectChildrenOnly);
+        if (bar && bar->pressShortcut(*key))
+            return true;
+    }
+    // A key with Alt that no menu or button took never types into a box: Alt+L must not add
+    // an "l" to the PIN.
+    return isAltCharacter(*key);
 }
 
 // --- Dragging by the client surface ------------------------------------------------------------

@@ -62,6 +62,10 @@ public:
     // Back to the log-in page as at start-up: history, key, PINs and tokens forgotten, a copied
     // code taken off the clipboard. Nothing while the store is locked.
     void lock();
+    // The store positions the token list of `menu` shows: all of them when they fit in one
+    // column of the screen, else the first ones with the default token (`defaultIndex`, clamped)
+    // always among them; "More Tokens..." then follows.
+    static std::vector<int> tokenMenuPositions(QMenu* menu, std::size_t count, int defaultIndex);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -36,6 +36,7 @@ constexpr int ID_CHALLENGE = 32789;
 constexpr int ID_IMPORT_TOKENS = 32791;
 constexpr int ID_LOCK = 32792;
 constexpr int ID_SETTINGS = 32793;
+constexpr int ID_MORE_TOKENS = 32796; // the last item of a token list too long for the screen
 } // namespace ids
 
 // The menu with this id, or null.

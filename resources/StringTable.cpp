@@ -72,6 +72,11 @@ constexpr std::array kStrings{
     StringEntry{IDS_PIN_RULE, u"The PIN needs at least 4 characters."},
     StringEntry{IDS_PINS_DIFFER, u"The two PINs differ."},
     StringEntry{IDS_NO_TOKEN_HINT, u"No token yet: add one from the Token menu."},
+    StringEntry{IDS_TOOLTIP_SHORTCUT, u"%1 (%2)"},
+    StringEntry{IDS_FILTER_TOKENS, u"Filter"},
+    StringEntry{IDS_CONFIRM_DELETE_ONE, u"Are you sure you want to delete the token \u201c%1\u201d?"},
+    StringEntry{IDS_CONFIRM_DELETE_MANY, u"Are you sure you want to delete these %1 tokens?"},
+    StringEntry{IDS_MORE_TOKENS, u"More Tokens..."},
 };
 
 const StringEntry* find(int id) {

@@ -64,6 +64,11 @@ constexpr int IDS_MORE_SKIPPED = 205;          // %1 the lines not listed
 constexpr int IDS_PIN_RULE = 206;
 constexpr int IDS_PINS_DIFFER = 207;
 constexpr int IDS_NO_TOKEN_HINT = 208;
+constexpr int IDS_TOOLTIP_SHORTCUT = 209; // %1 the caption, %2 its key
+constexpr int IDS_FILTER_TOKENS = 210;
+constexpr int IDS_CONFIRM_DELETE_ONE = 211;  // %1 the token's name
+constexpr int IDS_CONFIRM_DELETE_MANY = 212; // %1 how many
+constexpr int IDS_MORE_TOKENS = 213;
 } // namespace ids
 
 struct StringEntry {

@@ -56,6 +56,21 @@ void CTokenDB::deleteToken(int index) {
     tokens.erase(tokens.begin() + index);
 }
 
+void CTokenDB::deleteTokens(std::span<const int> indexes) {
+    std::vector<bool> doomed(tokens.size());
+    for (int index : indexes) {
+        if (index >= 0 && static_cast<std::size_t>(index) < tokens.size())
+            doomed[static_cast<std::size_t>(index)] = true;
+    }
+    // remove_if looks at each element once, in order, before anything moves into its place.
+    const std::shared_ptr<COtpToken>* first = tokens.data();
+    tokens.erase(std::remove_if(tokens.begin(), tokens.end(),
+                                [&](const std::shared_ptr<COtpToken>& token) {
+                                    return doomed[static_cast<std::size_t>(&token - first)];
+                                }),
+                 tokens.end());
+}
+
 std::shared_ptr<COtpToken> CTokenDB::createTokenFromSeed(std::u16string_view name, std::u16string_view serial,
                                                          std::u16string_view seed) {
     auto token = tokenFromSeed(name, serial, seed);

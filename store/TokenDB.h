@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -92,6 +93,10 @@ public:
     // Removes the token at `index`; an index outside the list does nothing. The default index is
     // left alone.
     void deleteToken(int index);
+
+    // Removes the tokens at `indexes` (any order; repeats and indexes outside the list ignored)
+    // in one pass over the list. The default index is left alone.
+    void deleteTokens(std::span<const int> indexes);
 
     // Installs a token from a seed code: appended (no same-token search) and made the default.
     // Null when the code is rejected; the list is then unchanged.

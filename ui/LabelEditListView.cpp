@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 // Edits the first column only, and lets the list's owner accept or refuse the committed text.
 class CLabelEditListView::LabelDelegate : public QStyledItemDelegate {
@@ -66,14 +67,27 @@ void CLabelEditListView::setLabelEditing(bool on) {
     m_labelEditing = on;
 }
 
-QTreeWidgetItem* CLabelEditListView::appendRow(const QStringList& texts) {
+QTreeWidgetItem* CLabelEditListView::makeRow(const QStringList& texts) const {
     auto* row = new QTreeWidgetItem(texts);
     Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     if (m_labelEditing)
         flags |= Qt::ItemIsEditable;
     row->setFlags(flags);
+    return row;
+}
+
+QTreeWidgetItem* CLabelEditListView::appendRow(const QStringList& texts) {
+    QTreeWidgetItem* row = makeRow(texts);
     addTopLevelItem(row);
     return row;
+}
+
+std::vector<int> CLabelEditListView::selectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 int CLabelEditListView::firstSelectedRow() const {

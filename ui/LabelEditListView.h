@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QTreeWidget>
 #include <functional>
+#include <vector>
 
 // A list view in report mode (list 1011 of the token pages): full-row selection, small images,
 // and, when asked for, in-place editing of the first column. A committed edit goes to the owner's
@@ -25,6 +26,10 @@ public:
 
     // A row with these texts, one per column, appended at the end.
     QTreeWidgetItem* appendRow(const QStringList& texts);
+    // The same row, not yet in the list: many go in at once with addTopLevelItems.
+    QTreeWidgetItem* makeRow(const QStringList& texts) const;
+    // The selected rows, in ascending order.
+    std::vector<int> selectedRows() const;
     // LVNI_SELECTED searched from the top: the lowest selected row, or -1.
     int firstSelectedRow() const;
     // LVM_EDITLABEL: starts editing the first column of `row`; false when it cannot.

@@ -1,14 +1,24 @@
 #include "ui/NavigationBar.h"
 
-#include "ui/PngButton.h"
+#include "resources/StringTable.h"
 #include "ui/Page.h"
+#include "ui/PngButton.h"
 
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QResizeEvent>
 
 namespace {
 constexpr int kHomePicture = 218;
 constexpr int kBackPicture = 220;
 constexpr int kForwardPicture = 221;
+
+// The keys of the three buttons, as web browsers and file managers have them.
+constexpr std::pair<int, Qt::Key> kShortcuts[] = {
+    {CNavigationBar::IDC_BACK, Qt::Key_Left},
+    {CNavigationBar::IDC_FORWARD, Qt::Key_Right},
+    {CNavigationBar::IDC_HOME, Qt::Key_Home},
+};
 } // namespace
 
 CNavigationBar::CNavigationBar(QWidget* page) : QWidget(page) {
@@ -32,6 +42,13 @@ CNavigationBar::CNavigationBar(QWidget* page) : QWidget(page) {
             continue;
         button->SetImages(picture, picture, picture);
         button->SetExtendedStyle(CPngButton::Border3dSingle, CPngButton::Border3dSingle);
+    }
+    for (const auto& [id, key] : kShortcuts) {
+        if (auto* button = qobject_cast<CPngButton*>(dlgItem(this, id))) {
+            const QString keys = QKeySequence(Qt::ALT | key).toString(QKeySequence::NativeText);
+            button->setToolTip(resourceString(resources::ids::IDS_TOOLTIP_SHORTCUT)
+                                   .arg(CPngButton::stripMnemonics(button->text()), keys));
+        }
     }
     m_resize.DlgResize_Init(this, {{IDC_BACK, CDialogResize::MoveX},
                                    {IDC_FORWARD, CDialogResize::MoveX},
@@ -68,6 +85,21 @@ CPngButton* CNavigationBar::button(Button which) const {
         return m_home;
     }
     return nullptr;
+}
+
+bool CNavigationBar::pressShortcut(const QKeyEvent& key) {
+    if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::AltModifier)
+        return false;
+    for (const auto& [id, shortcut] : kShortcuts) {
+        if (key.key() != shortcut)
+            continue;
+        // A key for a button that is greyed does nothing, as a click on it would.
+        QWidget* button = dlgItem(this, id);
+        if (button && button->isEnabled())
+            onCommand(id, 0);
+        return true;
+    }
+    return false;
 }
 
 void CNavigationBar::onCommand(int id, int) {

@@ -11,6 +11,7 @@
 
 class CPageNavigator;
 class CPngButton;
+class QKeyEvent;
 
 // Home, Back and Forward for the page that hosts it, drawn over the page's own background.
 // Made from template 222 on the page's placeholder 1017; the buttons stay right-aligned.
@@ -40,6 +41,9 @@ public:
     void place(const QRect& rect);
     bool EraseBackground(Surface& dc) override { return DrawParentBackground(dc); }
     void onCommand(int id, int notifyCode) override;
+    // Alt+Left, Alt+Right and Alt+Home press Back, Forward and Home while they are enabled. True
+    // when `key` is one of them, enabled or not.
+    bool pressShortcut(const QKeyEvent& key);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

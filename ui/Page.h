@@ -13,6 +13,13 @@ using PageArgs = QStringList;
 
 class CPageNavigator;
 
+namespace pagearg {
+// Handed to the OTP page: it opens its token picker once shown.
+inline QString openPicker() {
+    return QStringLiteral("openPicker");
+}
+} // namespace pagearg
+
 // Page ids: the ids of the pages' dialog templates.
 namespace pageid {
 constexpr unsigned About = 100;

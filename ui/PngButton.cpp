@@ -169,13 +169,29 @@ void CPngButton::PaintTo(Surface& dc) {
     if ((m_style & (Border3dSingle | Border3dDouble)) != 0) {
         if (pressed) {
             drawEdge(dc, true);
-        } else if (!hoverMode || (m_state & MouseOver) != 0) {
+        } else if (!hoverMode || ((m_state & MouseOver) != 0 && isEnabled())) {
             drawEdge(dc, false);
         }
-        if (!hoverMode && (m_state & Focus) != 0) {
+        if (!hoverMode && (m_state & Focus) != 0 && !m_focusRing) {
             drawFocusRect(dc);
         }
     }
+    if (m_focusRing && (m_state & Focus) != 0) {
+        drawFocusRing(dc);
+    }
+}
+
+void CPngButton::drawFocusRing(Surface& dc) const {
+    // Two solid pixels in the highlight colour along the edge: the faces are pictures of any
+    // colour, and a dotted line inside them is easy to miss.
+    const QColor c = palette().color(QPalette::Active, QPalette::Highlight);
+    const std::uint32_t colour = rgb(c.red(), c.green(), c.blue());
+    const int w = width();
+    const int h = height();
+    dc.fillRect({0, 0, w, FocusRingWidth}, colour);
+    dc.fillRect({0, h - FocusRingWidth, w, h}, colour);
+    dc.fillRect({0, 0, FocusRingWidth, h}, colour);
+    dc.fillRect({w - FocusRingWidth, 0, w, h}, colour);
 }
 
 void CPngButton::drawEdge(Surface& dc, bool sunken) const {
@@ -291,7 +307,7 @@ void CPngButton::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CPngButton::enterEvent(QEnterEvent* event) {
-    if (!m_captured && (m_style & Hover) != 0) {
+    if (!m_captured && (m_style & Hover) != 0 && isEnabled()) {
         setStateFlag(MouseOver, true);
     }
     QWidget::enterEvent(event);
@@ -303,11 +319,17 @@ void CPngButton::leaveEvent(QEvent* event) {
 }
 
 void CPngButton::focusInEvent(QFocusEvent* event) {
+    // The ring shows where the keyboard is; the focus a page gives its first control on showing
+    // is not the user's doing.
+    const Qt::FocusReason reason = event->reason();
+    m_focusRing = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+                  reason == Qt::ShortcutFocusReason;
     setStateFlag(Focus, true);
     QWidget::focusInEvent(event);
 }
 
 void CPngButton::focusOutEvent(QFocusEvent* event) {
+    m_focusRing = false;
     setStateFlag(Focus, false);
     QWidget::focusOutEvent(event);
 }
@@ -338,6 +360,15 @@ void CPngButton::changeEvent(QEvent* event) {
         update();
     }
     QWidget::changeEvent(event);
+}
+
+bool CPngButton::event(QEvent* event) {
+    // A disabled button explains nothing: no tooltip.
+    if (event->type() == QEvent::ToolTip && !isEnabled()) {
+        event->ignore();
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void CPngButton::hideEvent(QHideEvent* event) {

@@ -26,6 +26,9 @@ public:
         Pressed = 4,
     };
 
+    // The width of the ring a button shows while it has the keyboard focus from Tab.
+    static constexpr int FocusRingWidth = 2;
+
     explicit CPngButton(QWidget* parent = nullptr, int controlId = 0);
 
     // Takes over the place of an existing dialog button: its parent, geometry, object name, text,
@@ -55,6 +58,7 @@ signals:
     void command(int controlId);
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -75,12 +79,14 @@ private:
     void loseCapture();
     void drawEdge(Surface& dc, bool sunken) const;
     void drawFocusRect(Surface& dc) const;
+    void drawFocusRing(Surface& dc) const;
 
     int m_controlId = 0;
     QString m_text;
     unsigned m_style = Hover;
     unsigned m_state = 0;
     bool m_captured = false;
+    bool m_focusRing = false; // the focus came from the keyboard
     std::shared_ptr<CxImage> m_normal;
     std::shared_ptr<CxImage> m_hover;
     std::shared_ptr<CxImage> m_pressed;

@@ -97,8 +97,15 @@ bool COtpPage::PreTranslateMessage(QObject*, QEvent* event) {
     return false;
 }
 
-void COtpPage::OnShow(const PageArgs&) {
+void COtpPage::OnShow(const PageArgs& args) {
     refresh();
+    if (args.contains(pagearg::openPicker()) && m_changeToken) {
+        // Where F2 opens it once the page has slid into place, at the client's top-left.
+        const QRect button = m_changeToken->geometry();
+        QWidget* client = parentWidget();
+        const QPoint corner = button.topLeft() + QPoint(button.width(), button.height());
+        openPicker(client ? client->mapToGlobal(corner) : mapToGlobal(corner));
+    }
 }
 
 void COtpPage::OnHide() {

@@ -1,5 +1,6 @@
 #include "pages/otp/SelectTokenWindow.h"
 
+#include "ui/KeyRules.h"
 #include "ui/Page.h"
 #include "ui/SaveFailure.h"
 #include "ui/TokenStore.h"
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QScreen>
 #include <QScrollBar>
 
 namespace {
@@ -90,8 +92,10 @@ void CSelectTokenWindow::fill(const QString& filter) {
         const QString name = QString::fromStdU16String(tokens[i]->tokenName);
         if (!matches(name, filter))
             continue;
-        auto* item = new QListWidgetItem(name, m_list);
+        // Not QListWidgetItem(text, list): that constructor searches the list for every item.
+        auto* item = new QListWidgetItem(name);
         item->setData(Qt::UserRole, int(i));
+        m_list->addItem(item);
     }
 }
 
@@ -112,7 +116,22 @@ void CSelectTokenWindow::open(const QPoint& screenPos) {
     setGeometry(screenPos.x(), screenPos.y(), Width, Height);
     show();
     fitHeight();
+    keepOnScreen(screenPos);
     m_filter->setFocus();
+}
+
+void CSelectTokenWindow::keepOnScreen(const QPoint& screenPos) {
+    QScreen* screen = QGuiApplication::screenAt(screenPos);
+    if (!screen && m_owner)
+        screen = m_owner->screen();
+    if (!screen)
+        return;
+    // Near the right or bottom edge the picker moves in; where it does not fit at all, its
+    // top-left corner stays visible.
+    const QRect area = screen->availableGeometry();
+    const int x = std::max(area.left(), std::min(screenPos.x(), area.right() + 1 - width()));
+    const int y = std::max(area.top(), std::min(screenPos.y(), area.bottom() + 1 - height()));
+    move(x, y);
 }
 
 void CSelectTokenWindow::fitHeight() {
@@ -138,10 +157,6 @@ void CSelectTokenWindow::resizeEvent(QResizeEvent* event) {
     layoutChildren();
 }
 
-void CSelectTokenWindow::showEvent(QShowEvent* event) {
-    QFrame::showEvent(event);
-    reset();
-}
 
 void CSelectTokenWindow::choose() {
     if (m_list->count() == 0)
@@ -165,6 +180,8 @@ bool CSelectTokenWindow::event(QEvent* event) {
 
 bool CSelectTokenWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_filter) {
+        if (event->type() == QEvent::KeyPress && isAltCharacter(*static_cast<QKeyEvent*>(event)))
+            return true;
         if (isKey(event, {Qt::Key_Tab, Qt::Key_Return, Qt::Key_Enter})) {
             choose();
             return true;

@@ -21,8 +21,9 @@ public:
     // `owner` receives WM_TOKENCHANGED; `filterHeight` is 14 dialog units of the owner in pixels.
     CSelectTokenWindow(QWidget* owner, int filterHeight);
 
-    // Shows the picker with its top-left corner at `screenPos`; a picker that was hidden starts
-    // over with an empty filter and every token.
+    // Shows the picker with its top-left corner at `screenPos`, moved in as far as it must to
+    // stay inside the screen's available area; a picker that was hidden starts over with an
+    // empty filter and every token.
     void open(const QPoint& screenPos);
     // Every token, an empty filter, the first item selected, the focus in the filter box.
     void reset();
@@ -39,13 +40,13 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
     void fill(const QString& filter);
     void fitHeight();
+    void keepOnScreen(const QPoint& screenPos);
     void layoutChildren();
 
     QPointer<QWidget> m_owner;

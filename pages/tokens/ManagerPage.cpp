@@ -9,6 +9,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 
 namespace {
 
@@ -38,7 +39,20 @@ QWidget* CManagerPage::createControl(const resources::DialogItem& item, QWidget*
 
 void CManagerPage::OnInitDialog() {
     m_fixDpi.Init(this, IDD, 96.0);
-    DlgResize_Init({{IDC_LIST, CDialogResize::SizeX | CDialogResize::SizeY},
+    // The filter box takes the top of the list's place; the page decoration frames it as it
+    // frames every edit box.
+    m_filter = new QLineEdit(this);
+    m_filter->setObjectName(QStringLiteral("id%1").arg(IDC_FILTER));
+    m_filter->setFrame(false);
+    m_filter->setPlaceholderText(resourceString(resources::ids::IDS_FILTER_TOKENS));
+    m_filter->setClearButtonEnabled(true);
+    m_filter->setProperty("controlId", IDC_FILTER);
+    m_filter->setGeometry(m_fixDpi.toPixels(10, 9, 152, 14));
+    m_list->setGeometry(m_fixDpi.toPixels(10, 27, 152, 45));
+    QWidget::setTabOrder(m_filter, m_list);
+    connect(m_filter, &QLineEdit::textChanged, this, [this] { fill(); });
+    DlgResize_Init({{IDC_FILTER, CDialogResize::SizeX},
+                    {IDC_LIST, CDialogResize::SizeX | CDialogResize::SizeY},
                     {IDC_DELETE, CDialogResize::MoveX},
                     {IDC_EDIT, CDialogResize::MoveX},
                     {IDC_DEFAULT, CDialogResize::MoveX},
@@ -84,20 +98,55 @@ bool CManagerPage::PreTranslateMessage(QObject* receiver, QEvent* event) {
         m_list->selectAll();
         return true;
     }
+    if (receiver == m_list && key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier &&
+        !m_list->isEditingLabel()) {
+        deleteSelected(NamedQuestion);
+        return true;
+    }
     return false;
 }
 
 void CManagerPage::OnShow(const PageArgs&) {
     m_list->cancelLabelEdit();
+    fill();
+}
+
+bool CManagerPage::passesFilter(const COtpToken& token, const QString& filter) {
+    if (filter.isEmpty())
+        return true;
+    for (const std::u16string* text : {&token.label, &token.application, &token.serial}) {
+        if (QString::fromStdU16String(*text).contains(filter, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+void CManagerPage::fill() {
+    m_list->cancelLabelEdit();
     m_list->clear();
     CValdorixTokenDB& store = tokenStore();
     const std::shared_ptr<COtpToken> defaultToken = store.defaultToken();
+    const QString filter = m_filter->text().trimmed();
+    // Made first and put in with one call: the view lays out once, however many tokens.
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(qsizetype(store.tokens.size()));
     for (std::size_t i = 0; i < store.tokens.size(); ++i) {
         const COtpToken& token = *store.tokens[i];
-        m_list->appendRow({fromU16(token.label), fromU16(token.application), fromU16(token.serial)});
-        setRowImage(int(i), store.tokens[i] == defaultToken ? ImageDefault : ImageToken);
+        if (!passesFilter(token, filter))
+            continue;
+        QTreeWidgetItem* row =
+            m_list->makeRow({fromU16(token.label), fromU16(token.application), fromU16(token.serial)});
+        row->setData(0, PositionRole, int(i));
+        showImage(row, store.tokens[i] == defaultToken ? ImageDefault : ImageToken);
+        rows.append(row);
     }
+    m_list->addTopLevelItems(rows);
     updateButtons();
+}
+
+int CManagerPage::positionOf(int row) const {
+    const QTreeWidgetItem* item = m_list->topLevelItem(row);
+    return item ? item->data(0, PositionRole).toInt() : -1;
 }
 
 void CManagerPage::onCommand(int id, int) {
@@ -111,7 +160,7 @@ void CManagerPage::onCommand(int id, int) {
         editLabel();
         return;
     case IDC_DELETE:
-        deleteSelected();
+        deleteSelected(PlainQuestion);
         return;
     default:
         return;
@@ -124,11 +173,13 @@ int CManagerPage::rowImage(int row) const {
 }
 
 void CManagerPage::setRowImage(int row, int image) {
-    QTreeWidgetItem* item = m_list->topLevelItem(row);
-    if (!item)
-        return;
-    item->setData(0, ImageRole, image);
-    item->setIcon(0, m_images[std::size_t(image)]);
+    if (QTreeWidgetItem* item = m_list->topLevelItem(row))
+        showImage(item, image);
+}
+
+void CManagerPage::showImage(QTreeWidgetItem* row, int image) {
+    row->setData(0, ImageRole, image);
+    row->setIcon(0, m_images[std::size_t(image)]);
 }
 
 void CManagerPage::setTitle(const QString& text) {
@@ -141,7 +192,7 @@ void CManagerPage::makeDefault() {
     if (row < 0)
         return;
     CValdorixTokenDB& store = tokenStore();
-    makeCurrentAndSave(this, store, row);
+    makeCurrentAndSave(this, store, positionOf(row));
     for (int i = 0; i < m_list->topLevelItemCount(); ++i)
         setRowImage(i, ImageToken);
     setRowImage(row, ImageDefault);
@@ -162,7 +213,7 @@ bool CManagerPage::onEndLabelEdit(int row, const QString& text) {
     if (text.trimmed().isEmpty())
         return false;
     CValdorixTokenDB& store = tokenStore();
-    if (const auto token = store.tokenAt(row))
+    if (const auto token = store.tokenAt(positionOf(row)))
         token->label = text.toStdU16String();
     saveOrReport(this, store);
     if (const auto token = store.defaultToken())
@@ -173,31 +224,41 @@ bool CManagerPage::onEndLabelEdit(int row, const QString& text) {
 void CManagerPage::onDoubleClick(int row) {
     if (row < 0)
         return;
-    makeCurrentAndSave(this, tokenStore(), row);
+    makeCurrentAndSave(this, tokenStore(), positionOf(row));
     if (m_navigator)
         m_navigator->Navigate(pageid::Otp);
 }
 
-void CManagerPage::deleteSelected() {
-    if (m_list->firstSelectedRow() < 0)
+QString CManagerPage::deleteQuestion(Question question, const std::vector<int>& positions) const {
+    using namespace resources::ids;
+    if (question == PlainQuestion)
+        return resourceString(IDS_CONFIRM_DELETE);
+    if (positions.size() == 1) {
+        const auto token = tokenStore().tokenAt(positions.front());
+        return resourceString(IDS_CONFIRM_DELETE_ONE).arg(token ? fromU16(token->displayName()) : QString());
+    }
+    return resourceString(IDS_CONFIRM_DELETE_MANY).arg(positions.size());
+}
+
+void CManagerPage::deleteSelected(Question question) {
+    const std::vector<int> rows = m_list->selectedRows();
+    if (rows.empty())
         return;
-    if (MessageBox::show(this, resources::ids::IDS_CONFIRM_DELETE, MessageBox::Question, MessageBox::YesNo) !=
+    std::vector<int> positions;
+    positions.reserve(rows.size());
+    for (int row : rows)
+        positions.push_back(positionOf(row));
+    if (MessageBox::show(this, deleteQuestion(question, positions), MessageBox::Question, MessageBox::YesNo) !=
         MessageBox::IDYES)
         return;
 
+    // One pass over the list and one new view, however many rows go.
     CValdorixTokenDB& store = tokenStore();
-    // Rows and store positions stay aligned: taking the first selected row each time deletes
-    // from the front and keeps both in step.
-    for (int row = m_list->firstSelectedRow(); row >= 0; row = m_list->firstSelectedRow()) {
-        store.deleteToken(row);
-        delete m_list->takeTopLevelItem(row);
-    }
+    store.deleteTokens(positions);
     saveOrReport(this, store);
 
     // The store clamps its default index to the new end.
     const std::shared_ptr<COtpToken> defaultToken = store.defaultToken();
-    for (int i = 0; i < m_list->topLevelItemCount(); ++i)
-        setRowImage(i, defaultToken && store.tokenAt(i) == defaultToken ? ImageDefault : ImageToken);
+    fill();
     setTitle(defaultToken ? fromU16(defaultToken->displayName()) : QString());
-    updateButtons();
 }

@@ -4,13 +4,17 @@
 
 #include <QIcon>
 #include <array>
+#include <vector>
 
 class CLabelEditListView;
+class COtpToken;
+class QLineEdit;
 class QTreeWidgetItem;
 
-// Page 133: every token of the store in store order, so a row is a store position. The user
-// makes a token the default (Default, or a double click that also shows the OTP page), renames
-// it in place (Edit) and deletes the selected tokens (Delete, after one question).
+// Page 133: the tokens of the store in store order, those the filter box lets through; each row
+// holds its store position. The user makes a token the default (Default, or a double click that
+// also shows the OTP page), renames it in place (Edit) and deletes the selected tokens (Delete or
+// the Delete key, after one question).
 class CManagerPage : public CDialogPageImpl<CManagerPage> {
     Q_OBJECT
 
@@ -20,6 +24,7 @@ public:
     static constexpr int IDC_DEFAULT = 1014;
     static constexpr int IDC_EDIT = 104;
     static constexpr int IDC_DELETE = 1015;
+    static constexpr int IDC_FILTER = 1016;
 
     // The row images: the default token's row shows icon 226, every other row icon 227.
     static constexpr int ImageToken = 0;
@@ -28,12 +33,18 @@ public:
     static constexpr int IconDefault = 226;
     // The item data role that holds a row's image number.
     static constexpr int ImageRole = Qt::UserRole + 1;
+    // The item data role that holds a row's store position.
+    static constexpr int PositionRole = Qt::UserRole + 2;
 
     bool PreTranslateMessage(QObject* receiver, QEvent* event) override;
     void OnShow(const PageArgs& args) override;
     void onCommand(int id, int notifyCode) override;
 
     CLabelEditListView* list() const { return m_list; }
+    QLineEdit* filterBox() const { return m_filter; }
+    // Whether the filter text (trimmed, not empty) is in the label, application or serial,
+    // ignoring case.
+    static bool passesFilter(const COtpToken& token, const QString& filter);
     // The image number a row shows, or -1 for no such row.
     int rowImage(int row) const;
 
@@ -51,12 +62,19 @@ private:
 
     void makeDefault();
     void editLabel();
-    void deleteSelected();
+    // The button asks the question of old; the Delete key names the token or counts them.
+    enum Question { PlainQuestion, NamedQuestion };
+    void deleteSelected(Question question);
+    QString deleteQuestion(Question question, const std::vector<int>& positions) const;
+    void fill();
+    int positionOf(int row) const;
     void setRowImage(int row, int image);
+    void showImage(QTreeWidgetItem* row, int image);
     // Default, Edit and Delete act on the selection: enabled while there is one.
     void updateButtons();
     void setTitle(const QString& text);
 
     CLabelEditListView* m_list = nullptr;
+    QLineEdit* m_filter = nullptr;
     std::array<QIcon, 2> m_images;
 };

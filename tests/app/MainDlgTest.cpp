@@ -10,6 +10,7 @@
 
 #include <QClipboard>
 #include <QMenu>
+#include <QScreen>
 #include <QTimer>
 #include <cstring>
 #include <thread>
@@ -173,29 +174,45 @@ TEST_F(MainDlgTest, WithATokenEverythingIsEnabled) {
         EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
 }
 
-TEST_F(MainDlgTest, TheTokenListHoldsEveryTokenAndEachCanBeChosen) {
-    CMainDlg& window = openUnlocked(105);
-    store().setDefaultIndex(7);
+TEST_F(MainDlgTest, TheTokenListFitsOneScreenColumnWithTheDefaultThenMoreTokens) {
+    CMainDlg& window = openUnlocked(400);
     QMenu* select = window.menu(QStringLiteral("&Select Token"));
     ASSERT_NE(select, nullptr);
-    window.prepareMenu(select);
-    window.prepareMenu(select); // rebuilt, not appended twice
-    const QList<QAction*> actions = select->actions();
-    ASSERT_EQ(actions.size(), 2 + 105);
-    EXPECT_EQ(actions[0]->text(), QStringLiteral("&Manage Tokens..."));
-    EXPECT_TRUE(actions[1]->isSeparator());
-    for (int i = 0; i < 105; ++i) {
-        EXPECT_EQ(actions[2 + i]->text(), QStringLiteral("Token %1").arg(i));
-        EXPECT_EQ(actions[2 + i]->isChecked(), i == 7) << i;
+    const int screenHeight = select->screen()->availableGeometry().height();
+    for (int defaultIndex : {7, 350}) {
+        SCOPED_TRACE(defaultIndex);
+        store().setDefaultIndex(defaultIndex);
+        window.prepareMenu(select);
+        window.prepareMenu(select); // rebuilt, not appended twice
+        const QList<QAction*> actions = select->actions();
+        const int tokenRows = int(actions.size()) - 3;
+        ASSERT_GT(tokenRows, 8);
+        ASSERT_LT(tokenRows, 400);
+        EXPECT_LE(select->sizeHint().height(), screenHeight);
+        EXPECT_EQ(actions[0]->text(), QStringLiteral("&Manage Tokens..."));
+        EXPECT_TRUE(actions[1]->isSeparator());
+        EXPECT_EQ(actions.last()->text(), QStringLiteral("More Tokens..."));
+        std::vector<int> checked;
+        for (int i = 0; i < tokenRows; ++i) {
+            const int id = actions[2 + i]->property("commandId").toInt();
+            if (actions[2 + i]->isChecked())
+                checked.push_back(id);
+            if (i + 1 < tokenRows) {
+                EXPECT_EQ(actions[2 + i]->text(), QStringLiteral("Token %1").arg(i));
+            }
+        }
+        EXPECT_EQ(checked, std::vector<int>{CMainDlg::TokenCommandFirst + defaultIndex});
     }
 
-    // The 104th token, past the old limit of 101 positions.
-    actions[2 + 103]->trigger();
-    EXPECT_EQ(store().defaultIndex, 103);
+    // Every position can still be chosen by its command.
+    window.onCommand(CMainDlg::TokenCommandFirst + 390);
+    EXPECT_EQ(store().defaultIndex, 390);
     EXPECT_EQ(window.GetCurrentPageId(), pageid::Otp);
-    TokenStoreScope reread;
-    ASSERT_TRUE(reread.store().setPin(u"2468") && reread.store().load());
-    EXPECT_EQ(reread.store().defaultIndex, 103);
+
+    // A short list has every token and no "More Tokens...".
+    store().tokens.resize(3);
+    window.prepareMenu(select);
+    EXPECT_EQ(select->actions().size(), 2 + 3);
 }
 
 TEST_F(MainDlgTest, TheCheckFollowsIdentityNotEqualContents) {

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 namespace {
@@ -224,6 +225,53 @@ TEST_F(PngButtonTest, OutsideHoverModeTheFocusShowsTheHoverFaceAndAFocusRectangl
     // The raised double border is always there outside hover mode.
     EXPECT_EQ(focused[0], unfocused[0]);
     EXPECT_NE(unfocused[0], expected(*CxImage::LoadPng(209))[0]);
+}
+
+TEST_F(PngButtonTest, TabDrawsAFocusRingThatOtherFocusDoesNot) {
+    ASSERT_TRUE(button->SetImages(209, 209, 211));
+    const QColor c = button->palette().color(QPalette::Active, QPalette::Highlight);
+    const std::uint32_t ring = rgb(c.red(), c.green(), c.blue());
+    const std::vector<std::uint32_t> plain = expected(*CxImage::LoadPng(209));
+
+    button->setFocus(Qt::OtherFocusReason);
+    QTRY_VERIFY(button->state() & CPngButton::Focus);
+    EXPECT_EQ(painted(), plain);
+
+    page.setFocus();
+    QTRY_VERIFY(!button->hasFocus());
+    QTest::keyClick(&page, Qt::Key_Tab);
+    QTRY_VERIFY(button->hasFocus());
+    const std::vector<std::uint32_t> shown = painted();
+    for (const auto& [x, y] : {std::pair{0, 0}, {25, 1}, {50, 25}, {25, 49}, {1, 25}})
+        EXPECT_EQ(shown[std::size_t(y * 51 + x)], ring) << x << "," << y;
+    EXPECT_EQ(shown[25 * 51 + 25], plain[25 * 51 + 25]);
+
+    page.setFocus();
+    QTRY_VERIFY(!button->hasFocus());
+    EXPECT_EQ(painted(), plain);
+}
+
+TEST_F(PngButtonTest, ADisabledButtonShowsNoHoverBorderAndNoTooltip) {
+    ASSERT_TRUE(button->SetImages(218, 218, 218));
+    button->SetExtendedStyle(CPngButton::Border3dSingle, CPngButton::Border3dSingle);
+    const auto askForTooltip = [this] {
+        QHelpEvent help(QEvent::ToolTip, centre(), button->mapToGlobal(centre()));
+        QApplication::sendEvent(button, &help);
+        return QToolTip::isVisible() && QToolTip::text() == button->toolTip();
+    };
+
+    button->setEnabled(false);
+    const std::vector<std::uint32_t> resting = painted();
+    QTest::mouseMove(button, centre());
+    QEnterEvent enter(centre(), button->mapTo(&page, centre()), button->mapToGlobal(centre()));
+    QApplication::sendEvent(button, &enter);
+    EXPECT_FALSE(button->state() & CPngButton::MouseOver);
+    EXPECT_EQ(painted(), resting);
+    EXPECT_FALSE(askForTooltip());
+
+    button->setEnabled(true);
+    EXPECT_TRUE(askForTooltip());
+    QToolTip::hideText();
 }
 
 TEST_F(PngButtonTest, TooltipIsTheCaptionWithoutMnemonicMarks) {

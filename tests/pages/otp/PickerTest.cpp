@@ -1,8 +1,10 @@
 // The token picker of the OTP page: filter, keys, choosing, and closing without a choice.
 #include "OtpTestSupport.h"
 #include "pages/otp/SelectTokenWindow.h"
+#include "resources/Menu.h"
 
 #include <QListWidget>
+#include <QScreen>
 
 using namespace otptest;
 
@@ -50,6 +52,31 @@ TEST_F(PickerTest, F2OpensAtTheChangeTokenButtonsCornerWithEveryToken) {
                                           QStringLiteral("ycdy xabx"), QStringLiteral("lab")}));
     EXPECT_EQ(picker->listBox()->currentRow(), 0);
     EXPECT_TRUE(picker->filterBox()->text().isEmpty());
+}
+
+TEST_F(PickerTest, StaysInsideTheScreenNearItsEdges) {
+    const QRect area = m_page->screen()->availableGeometry();
+    for (const QPoint& at : {area.bottomRight(), QPoint(area.right() - 20, area.top() + 10),
+                             QPoint(area.left() + 10, area.bottom() - 5), area.topLeft() - QPoint(40, 40)}) {
+        m_page->openPicker(at);
+        CSelectTokenWindow* picker = m_page->picker();
+        ASSERT_NE(picker, nullptr);
+        EXPECT_TRUE(area.contains(picker->geometry())) << at.x() << "," << at.y();
+        picker->hide();
+    }
+}
+
+TEST_F(PickerTest, MoreTokensInTheMenuOpensThePickerFilledOnce) {
+    m_window->onCommand(resources::ids::ID_MORE_TOKENS);
+    EXPECT_EQ(m_window->GetCurrentPageId(), pageid::Otp);
+    CSelectTokenWindow* picker = m_page->picker();
+    ASSERT_NE(picker, nullptr);
+    EXPECT_TRUE(picker->isVisible());
+    EXPECT_EQ(names(picker).size(), 4);
+    // Shown once, filled once: no reset in between takes the user's first keys.
+    QTest::keyClicks(picker->filterBox(), QStringLiteral("lab"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(names(picker), QStringList{QStringLiteral("lab")});
 }
 
 TEST_F(PickerTest, TypingFiltersKeepsTheFirstMatchSelectedAndEnterChoosesIt) {

@@ -324,6 +324,20 @@ TEST_F(PinPagesTest, EnterInThePinBoxLogsIn) {
     EXPECT_TRUE(waitFor([&] { return m_window->GetCurrentPageId() == pageid::Otp; }));
 }
 
+TEST_F(PinPagesTest, AKeyWithAltNeverTypesIntoThePinBox) {
+    createDatabase(u"2468");
+    openMainWindow({pageid::Otp});
+    auto* page = currentPage<CLoginPage>();
+    QLineEdit* pin = edit(page, CLoginPage::IDC_PIN);
+    pin->setFocus();
+    for (Qt::Key key : {Qt::Key_L, Qt::Key_2, Qt::Key_Z})
+        QTest::keyClick(pin, key, Qt::AltModifier);
+    QTest::keyClick(pin, Qt::Key_L, Qt::AltModifier | Qt::ShiftModifier);
+    EXPECT_EQ(pin->text(), QString());
+    QTest::keyClick(pin, Qt::Key_L);
+    EXPECT_EQ(pin->text(), QStringLiteral("l"));
+}
+
 class ChangePinTest : public PinPagesTest {
 protected:
     CChangePinPage* openChangePin() {

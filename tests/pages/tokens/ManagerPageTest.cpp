@@ -2,8 +2,10 @@
 
 #include "TokenPagesSupport.h"
 #include "pages/otp/OtpPage.h"
-#include "ui/LabelEditListView.h"
 #include "pages/tokens/TokenPropertyPage.h"
+#include "ui/LabelEditListView.h"
+#include "ui/NavigationBar.h"
+#include "ui/PngButton.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -287,6 +289,70 @@ TEST_F(ManagerPageTest, ButtonsAreEnabledExactlyWithASelection) {
     click(page, CManagerPage::IDC_DELETE);
     EXPECT_EQ(store().tokens.size(), 4u);
     EXPECT_EQ(enabled(), std::vector<bool>(3, false)); // the selected row went
+}
+
+TEST_F(ManagerPageTest, TheFilterNarrowsTheRowsAndTheDeleteKeyNamesWhatGoes) {
+    CManagerPage* page = openManager(fiveTokens(), 0);
+    ASSERT_NE(page, nullptr);
+    type(page->filterBox(), QStringLiteral("AN")); // the label Bank, the application Intranet
+    EXPECT_EQ(column(0), (QStringList{QStringLiteral("Bank"), QStringLiteral("Wiki")}));
+
+    clickRow(1);
+    MessageBox::setNextAnswer(MessageBox::IDNO);
+    QTest::keyClick(m_list, Qt::Key_Delete);
+    ASSERT_EQ(MessageBox::answered().size(), 1);
+    EXPECT_EQ(MessageBox::answered()[0].text,
+              QStringLiteral("Are you sure you want to delete the token \u201cWiki\u201d?"));
+    EXPECT_EQ(store().tokens.size(), 5u);
+
+    // Ctrl+A takes the rows the filter shows, and only those go.
+    QTest::keyClick(m_list, Qt::Key_A, Qt::ControlModifier);
+    MessageBox::setNextAnswer(MessageBox::IDYES);
+    QTest::keyClick(m_list, Qt::Key_Delete);
+    ASSERT_EQ(MessageBox::answered().size(), 2);
+    EXPECT_EQ(MessageBox::answered()[1].text, QStringLiteral("Are you sure you want to delete these 2 tokens?"));
+    EXPECT_EQ(labels(store().tokens), (std::vector<std::u16string>{u"Mail", u"VPN", u"Shop"}));
+    EXPECT_EQ(m_list->topLevelItemCount(), 0);
+    EXPECT_EQ(saves(), 1);
+
+    // Rows stand for store positions, whatever the filter hides.
+    type(page->filterBox(), QStringLiteral("shop"));
+    clickRow(0);
+    click(page, CManagerPage::IDC_DEFAULT);
+    EXPECT_EQ(store().defaultToken()->label, u"Shop");
+    EXPECT_EQ(defaultRows(*page), std::vector<int>{0});
+}
+
+TEST_F(ManagerPageTest, EnterOnAFocusedButtonPressesIt) {
+    CManagerPage* page = openManager(fiveTokens(), 0);
+    ASSERT_NE(page, nullptr);
+    clickRow(3);
+    QWidget* button = control(page, CManagerPage::IDC_DEFAULT);
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Return);
+    EXPECT_EQ(store().defaultIndex, 3);
+    EXPECT_EQ(defaultRows(*page), std::vector<int>{3});
+    EXPECT_EQ(m_window->GetCurrentPageId(), pageid::Manager);
+}
+
+TEST_F(ManagerPageTest, AltLeftRightAndHomeWorkTheNavigationBar) {
+    openManager(fiveTokens(), 0);
+    m_window->Navigate(pageid::TokenProperty);
+    CNavigationBar* bar = currentPage<CTokenPropertyPage>()->navigationBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->button(CNavigationBar::Back)->toolTip(), QStringLiteral("Back (Alt+Left)"));
+    EXPECT_EQ(bar->button(CNavigationBar::Forward)->toolTip(), QStringLiteral("Forward (Alt+Right)"));
+    EXPECT_EQ(bar->button(CNavigationBar::Home)->toolTip(), QStringLiteral("Home (Alt+Home)"));
+
+    const auto press = [&](Qt::Key key) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : m_window.get(), key, Qt::AltModifier);
+        return m_window->GetCurrentPageId();
+    };
+    EXPECT_EQ(press(Qt::Key_Left), pageid::Manager);
+    EXPECT_EQ(press(Qt::Key_Right), pageid::TokenProperty);
+    EXPECT_EQ(press(Qt::Key_Right), pageid::TokenProperty); // Forward is grey: nothing
+    EXPECT_EQ(press(Qt::Key_Home), pageid::Otp);
 }
 
 TEST_F(ManagerPageTest, DefaultMakesTheFirstSelectedRowTheDefault) {
