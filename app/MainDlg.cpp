@@ -173,8 +173,7 @@ void CMainDlg::prepareMenu(QMenu* menu) {
         for (QAction* action : actions)
             action->setEnabled(true);
         for (QAction* action : actions) {
-            const int id = commandOf(action);
-            if (id == ID_SIGN || id == ID_SYNCHRONISE_TOKEN || id == ID_TOKEN_PROPERTY)
+            if (commandEnabled(commandOf(action)) == CommandEnabled::WithToken)
                 action->setEnabled(current != nullptr);
         }
     } else if (first == ID_MANAGE_TOKENS) {
@@ -243,42 +242,6 @@ void CMainDlg::onCommand(int id, int) {
     case ID_EXIT:
         endDialog(ID_EXIT);
         return;
-    case ID_DOWNLOAD_TOKEN:
-        Navigate(pageid::Download);
-        return;
-    case ID_SIGN:
-        Navigate(pageid::Sign);
-        return;
-    case ID_OTP:
-        Navigate(pageid::Otp);
-        return;
-    case ID_MANAGE_TOKENS:
-        Navigate(pageid::Manager);
-        return;
-    case ID_TOKEN_PROPERTY:
-        Navigate(pageid::TokenProperty);
-        return;
-    case ID_ABOUT:
-        Navigate(pageid::About);
-        return;
-    case ID_INSTALL_TOKEN:
-        Navigate(pageid::Install);
-        return;
-    case ID_SYNCHRONISE_TOKEN:
-        Navigate(pageid::Synchronise);
-        return;
-    case ID_CHANGE_PIN:
-        Navigate(pageid::ChangePin);
-        return;
-    case ID_CHALLENGE:
-        Navigate(pageid::Challenge);
-        return;
-    case ID_IMPORT_TOKENS:
-        Navigate(pageid::Import);
-        return;
-    case ID_SETTINGS:
-        Navigate(pageid::Settings);
-        return;
     case ID_LOCK:
         lock();
         return;
@@ -289,6 +252,10 @@ void CMainDlg::onCommand(int id, int) {
         return;
     default:
         break;
+    }
+    if (const auto page = pageForCommand(id)) {
+        Navigate(*page);
+        return;
     }
     // The token list of "&Select Token": every position can be chosen, however many there are.
     if (id >= TokenCommandFirst && id < ID_DOWNLOAD_TOKEN)

@@ -8,7 +8,7 @@ class CAboutPage : public CDialogPageImpl<CAboutPage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 100;
+    static constexpr int IDD = pageid::About;
     static constexpr int IDC_LOGO_AREA = 1008;
     static constexpr int IDC_VERSION = 1018;
     static constexpr int LogoPicture = 230;

@@ -7,7 +7,7 @@ class CErrorMsgPage : public CDialogPageImpl<CErrorMsgPage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 232;
+    static constexpr int IDD = pageid::ErrorMsg;
     static constexpr int IDC_TEXT = 1018;
 
 private:

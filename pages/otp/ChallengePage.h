@@ -8,7 +8,7 @@ class CChallengePage : public CRespondPageImpl<CChallengePage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 233;
+    static constexpr int IDD = pageid::Challenge;
     static constexpr int IDC_ACTION = 101; // "&Go"
     static constexpr int CaptionString = resources::ids::IDS_YOUR_RESPONSE;
 };

@@ -20,7 +20,7 @@ class COtpPage : public CDialogPageImpl<COtpPage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 130;
+    static constexpr int IDD = pageid::Otp;
     static constexpr int IDC_GO = 101;
     static constexpr int IDC_COPY = 102;
     static constexpr int IDC_CHANGE_TOKEN = 1001;

@@ -12,7 +12,7 @@ class CShowOTPPage : public CDialogPageImpl<CShowOTPPage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 134;
+    static constexpr int IDD = pageid::ShowOtp;
     static constexpr int IDC_COPY = 102;
     static constexpr int IDC_PLATE = 1009;
     static constexpr int IDC_CAPTION = 1018;

@@ -8,7 +8,7 @@ class CSignPage : public CRespondPageImpl<CSignPage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 131;
+    static constexpr int IDD = pageid::Sign;
     static constexpr int IDC_ACTION = 1001; // "&Sign"
     static constexpr int CaptionString = resources::ids::IDS_YOUR_SIGNATURE;
 };

@@ -9,7 +9,7 @@ class CChangePinPage : public CDialogPageImpl<CChangePinPage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 229;
+    static constexpr int IDD = pageid::ChangePin;
     static constexpr int IDC_GO = 101;
     static constexpr int IDC_NEW_PIN = 1032;
     static constexpr int IDC_CONFIRM_PIN = 1033;

@@ -9,7 +9,7 @@ class CLoginPage : public CDialogPageImpl<CLoginPage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 228;
+    static constexpr int IDD = pageid::Login;
     static constexpr int IDC_LOGIN = 1030;
     static constexpr int IDC_PIN = 1031;
 

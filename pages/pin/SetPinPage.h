@@ -10,7 +10,7 @@ class CSetPinPage : public CDialogPageImpl<CSetPinPage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 230;
+    static constexpr int IDD = pageid::SetPin;
     static constexpr int IDC_GO = 101;
     static constexpr int IDC_NEW_PIN = 1032;
     static constexpr int IDC_CONFIRM_PIN = 1033;

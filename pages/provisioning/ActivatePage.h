@@ -15,7 +15,7 @@ class CActivatePage : public CDialogPageImpl<CActivatePage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 225;
+    static constexpr int IDD = pageid::Activate;
     static constexpr int IDC_PROMPT = 1018;
     static constexpr int IDC_CODE = 1020;
     static constexpr int IDC_CONTINUE = 1025;

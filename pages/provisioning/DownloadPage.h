@@ -12,7 +12,7 @@ class CDownloadPage : public CDialogPageImpl<CDownloadPage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 223;
+    static constexpr int IDD = pageid::Download;
     static constexpr int IDC_SERVICE_URL = 1019;
     static constexpr int IDC_LOGIN_NAME = 1039;
     static constexpr int IDC_PASSWORD = 1038;

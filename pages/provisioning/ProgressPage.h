@@ -27,7 +27,7 @@ class CProgressPage : public CDialogPageImpl<CProgressPage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 224;
+    static constexpr int IDD = pageid::Progress;
     static constexpr int IDC_CAPTION = 1026;
     static constexpr int IDC_ANIMATION_PLACE = 1023;
     static constexpr int IDC_ERROR = 1024;

@@ -10,7 +10,7 @@ class CSynchronisePage : public CDialogPageImpl<CSynchronisePage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 226;
+    static constexpr int IDD = pageid::Synchronise;
     static constexpr int IDC_PROMPT = 1018;
     static constexpr int IDC_SYNCHRONISE = 1028;
 

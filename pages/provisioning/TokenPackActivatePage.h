@@ -12,7 +12,7 @@ class CTokenPackActivatePage : public CDialogPageImpl<CTokenPackActivatePage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 231;
+    static constexpr int IDD = pageid::TokenPackActivate;
     static constexpr int IDC_NOTICE = 1035;
     static constexpr int IDC_PROMPT = 1018;
     static constexpr int IDC_CODE = 1020;

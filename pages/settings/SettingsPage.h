@@ -14,7 +14,7 @@ class CSettingsPage : public CDialogPageImpl<CSettingsPage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 235;
+    static constexpr int IDD = pageid::Settings;
     static constexpr int IDC_SAVE = 101;
     static constexpr int IDC_CLIPBOARD_SECONDS = 1191;
     static constexpr int IDC_IDLE_MINUTES = 1192;

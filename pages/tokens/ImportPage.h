@@ -10,7 +10,7 @@ class CImportPage : public CDialogPageImpl<CImportPage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 234;
+    static constexpr int IDD = pageid::Import;
     static constexpr int IDC_BROWSE = 1001;
     static constexpr int IDC_PATH = 1040;
     static constexpr int IDC_IMPORT = 1041;

@@ -10,7 +10,7 @@ class CInstallPage : public CDialogPageImpl<CInstallPage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 132;
+    static constexpr int IDD = pageid::Install;
     static constexpr int IDC_SEED = 1004;
     static constexpr int IDC_NAME = 1005;
     static constexpr int IDC_SERIAL = 1006;

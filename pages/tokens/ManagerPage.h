@@ -19,7 +19,7 @@ class CManagerPage : public CDialogPageImpl<CManagerPage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 133;
+    static constexpr int IDD = pageid::Manager;
     static constexpr int IDC_LIST = 1011;
     static constexpr int IDC_DEFAULT = 1014;
     static constexpr int IDC_EDIT = 104;

@@ -13,7 +13,7 @@ class CTokenPropertyPage : public CDialogPageImpl<CTokenPropertyPage> {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 227;
+    static constexpr int IDD = pageid::TokenProperty;
     static constexpr int IDC_LIST = 1011;
     static constexpr int RowCount = 8;
 
