@@ -3,6 +3,7 @@
 #include "pages/otp/Clipboard.h"
 #include "resources/Menu.h"
 #include "resources/StringTable.h"
+#include "store/FileBytes.h"
 #include "ui/IconResource.h"
 #include "ui/KeyRules.h"
 #include "ui/NavigationBar.h"
@@ -101,6 +102,11 @@ bool CMainDlg::Create(const PageSetFactory& makePages) {
         Navigate(pageid::Login);
     } else {
         Navigate(pageid::SetPin);
+        // A link to a database that is gone (an unmounted disk, a moved folder) is no first
+        // start; its saves fail until the file is back or the link removed.
+        const std::string path = store.databasePath({});
+        if (const auto target = missingLinkTarget(path))
+            reportDatabaseLinkBroken(this, path, *target);
     }
     return true;
 }

@@ -51,6 +51,9 @@ constexpr std::array kStrings{
                 u"without them."},
     StringEntry{IDS_ALREADY_RUNNING, u"Valdorix is already running."},
     StringEntry{IDS_FILE_TOO_LARGE, u"%1 is larger than 256 MiB. Valdorix does not read a file that large."},
+    StringEntry{IDS_DATABASE_LINK_BROKEN,
+                u"Your token database %1 is a link to %2, which does not exist. Valdorix will not save "
+                u"your tokens in its place: restore that file, or remove the link."},
     StringEntry{IDS_CLOCK_BEHIND, u"Your computer's clock is %1 behind the server's: time-based codes may be "
                                   u"refused. Set the clock."},
     StringEntry{IDS_CLOCK_AHEAD,

@@ -47,6 +47,7 @@ constexpr int IDS_SAVE_FAILED = 177;        // %1 the database file, %2 the syst
 constexpr int IDS_PIN_UNREPRESENTABLE = 178;
 constexpr int IDS_ALREADY_RUNNING = 179;
 constexpr int IDS_FILE_TOO_LARGE = 180; // %1 the file
+constexpr int IDS_DATABASE_LINK_BROKEN = 181; // %1 the database path, %2 where its link leads
 constexpr int IDS_CLOCK_BEHIND = 190;         // %1 how far, e.g. "2 min 10 s"
 constexpr int IDS_CLOCK_AHEAD = 191;          // %1 how far
 constexpr int IDS_DAYS = 192;                 // %1 a count, as are the three below

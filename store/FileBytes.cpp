@@ -3,6 +3,8 @@
 #include "platform/ReadFile.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,7 +70,35 @@ std::error_code writeTemporary(const std::string& temporary, std::span<const std
     return {};
 }
 
+// The file a save replaces: `path` itself, or the file a symbolic link there leads to, so that the
+// link stays and keeps leading to the saved file. A link to nothing is an error (ENOENT).
+std::optional<std::string> saveTarget(const std::string& path, std::error_code& error) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        error = lastError();
+        return std::nullopt;
+    }
+    std::string target(resolved);
+    std::free(resolved);
+    return target;
+}
+
 } // namespace
+
+std::optional<std::string> missingLinkTarget(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode) || ::stat(path.c_str(), &info) == 0)
+        return std::nullopt;
+    std::string target(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+    if (length < 0)
+        return std::nullopt;
+    target.resize(static_cast<std::size_t>(length));
+    return target;
+}
 
 std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path, std::error_code& error) {
     return platform::readRegularFile(path, MaxFileSize, error);
@@ -79,7 +109,12 @@ std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path) 
     return readFileBytes(path, ignored);
 }
 
-std::error_code writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+std::error_code writeFileAtomically(const std::string& link, std::span<const std::uint8_t> bytes) {
+    std::error_code resolveError;
+    const std::optional<std::string> target = saveTarget(link, resolveError);
+    if (!target)
+        return resolveError;
+    const std::string& path = *target;
     const std::string temporary = path + ".new";
     std::error_code error = writeTemporary(temporary, bytes);
     if (!error && ::rename(temporary.c_str(), path.c_str()) != 0)

@@ -22,5 +22,10 @@ std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path);
 // Replaces the file at `path` with `bytes` so that a crash or power cut leaves either the old
 // file or the new one: writes "<path>.new" (mode 0600), flushes it to disk, renames it over
 // `path` and flushes the folder. On any failure the temporary file is removed, the old file is
-// left as it was, and the result is the system's error (empty on success).
+// left as it was, and the result is the system's error (empty on success). When `path` is a
+// symbolic link, all this happens beside the file it leads to, and the link stays; a link to
+// nothing fails with ENOENT and is left alone.
+// When `path` is a symbolic link that leads nowhere, the link's text; otherwise nothing.
+std::optional<std::string> missingLinkTarget(const std::string& path);
+
 std::error_code writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);

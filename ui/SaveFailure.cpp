@@ -20,6 +20,13 @@ void reportFileTooLarge(QWidget* owner, const std::string& path) {
     MessageBox::show(owner, QString::fromStdU16String(format).arg(file), MessageBox::Error);
 }
 
+void reportDatabaseLinkBroken(QWidget* owner, const std::string& path, const std::string& target) {
+    const std::u16string format(resources::loadString(resources::ids::IDS_DATABASE_LINK_BROKEN));
+    const QString text = QString::fromStdU16String(format).arg(QFile::decodeName(QByteArray::fromStdString(path)),
+                                                               QFile::decodeName(QByteArray::fromStdString(target)));
+    MessageBox::show(owner, text, MessageBox::Error);
+}
+
 void reportPackSaveFailure(QWidget* owner, const PackOutcome& outcome) {
     if (outcome == PackInstalled && !outcome.saved)
         reportSaveFailure(owner, outcome.saved);

@@ -12,6 +12,9 @@ void reportSaveFailure(QWidget* owner, const SaveResult& result);
 // Tells the user that the file at `path` is over the size the store reads (MaxFileSize).
 void reportFileTooLarge(QWidget* owner, const std::string& path);
 
+// Tells the user that the database at `path` is a symbolic link to `target`, which is missing.
+void reportDatabaseLinkBroken(QWidget* owner, const std::string& path, const std::string& target);
+
 // Reports a pack whose token was installed but could not be saved (its pack file stays).
 void reportPackSaveFailure(QWidget* owner, const PackOutcome& outcome);
 

@@ -203,4 +203,28 @@ TEST_F(DataSafetyTest, APackStaysOnDiskUntilItsTokenIsSaved) {
     EXPECT_EQ(db.tokens.size(), 2u); // the same token is not added twice
 }
 
+TEST_F(DataSafetyTest, SavesGoThroughALinkToItsTargetAndTheLinkStays) {
+    create(u"2468");
+    const fs::path elsewhere = root_ / "synced" / "tokens.db";
+    fs::create_directories(elsewhere.parent_path());
+    fs::rename(databaseFile(), elsewhere);
+    fs::create_symlink(elsewhere, databaseFile());
+
+    CValdorixTokenDB db;
+    ASSERT_TRUE(logIn(db, u"2468"));
+    db.addToken(distinctToken(2), false);
+    ASSERT_TRUE(db.save());
+    EXPECT_TRUE(fs::is_symlink(databaseFile()));
+    EXPECT_FALSE(fs::exists(elsewhere.string() + ".new"));
+    CValdorixTokenDB reopened;
+    ASSERT_TRUE(logIn(reopened, u"2468"));
+    EXPECT_EQ(reopened.tokens.size(), 2u);
+
+    fs::remove(elsewhere);
+    const SaveResult saved = db.save();
+    EXPECT_EQ(saved.error, std::errc::no_such_file_or_directory);
+    EXPECT_TRUE(fs::is_symlink(databaseFile())) << "a link to nothing is left alone";
+    EXPECT_EQ(missingLinkTarget(databaseFile().string()), elsewhere.string());
+}
+
 } // namespace

@@ -222,6 +222,22 @@ TEST_F(PinPagesTest, SecondStartShowsLoginAndWrongPinsKeepItLocked) {
     EXPECT_EQ(window.GetCurrentPageId(), pageid::Otp);
 }
 
+TEST_F(PinPagesTest, ALinkToAMissingDatabaseIsReportedAndNotReplaced) {
+    fs::create_directories(productFolder());
+    const fs::path gone = productFolder() / "unmounted" / "Valdorix4.db";
+    fs::create_symlink(gone, databaseFile());
+    CMainDlg& window = openMainWindow();
+    EXPECT_EQ(window.GetCurrentPageId(), pageid::SetPin);
+    ASSERT_EQ(MessageBox::answered().size(), 1);
+    EXPECT_EQ(MessageBox::answered()[0].text,
+              QStringLiteral("Your token database %1 is a link to %2, which does not exist. Valdorix will not "
+                             "save your tokens in its place: restore that file, or remove the link.")
+                  .arg(QString::fromStdString(databaseFile().string()), QString::fromStdString(gone.string())));
+    ASSERT_TRUE(store().changePin(u"", u"1234").status == PinChange::NotSaved);
+    EXPECT_TRUE(fs::is_symlink(databaseFile()));
+    EXPECT_FALSE(fs::exists(gone));
+}
+
 TEST_F(PinPagesTest, ADatabaseOverTheSizeCapIsReportedNotTakenForAWrongPin) {
     createDatabase(u"2468");
     fs::resize_file(databaseFile(), MaxFileSize + 1); // sparse: costs no disk
