@@ -89,34 +89,43 @@ bool CsvReader::next(std::u16string_view& line, std::vector<std::u16string_view>
     const std::size_t start = position_;
     if (start >= text_.size())
         return false;
+    // Fields are cut as if the line's quotes were even, as they nearly always are; the commas
+    // after an odd number of quotes are kept aside in case the line's count is odd after all.
     const char16_t* const data = text_.data();
     std::size_t quotes = 0;
+    std::size_t fieldStart = start;
     std::size_t at = start;
     for (; at < text_.size(); ++at) {
         const char16_t c = data[at];
         // Everything above the comma is ordinary text, and most characters are.
         if (c > Comma)
             continue;
-        if (c == Quote)
+        if (c == Quote) {
             ++quotes;
-        else if (c == Comma)
-            commas_.push_back(at * 2 + (quotes & 1));
-        else if (c == Cr || c == Lf)
+        } else if (c == Comma) {
+            if ((quotes & 1) == 0) {
+                fields.push_back(text_.substr(fieldStart, at - fieldStart));
+                fieldStart = at + 1;
+            } else {
+                commas_.push_back(at);
+            }
+        } else if (c == Cr || c == Lf) {
             break;
+        }
     }
     line = text_.substr(start, at - start);
     position_ = at < text_.size() ? at + breakLength(text_, at) : at;
     if (line.empty())
         return true;
-    // A comma separates when the quotes after it are even: when those before it have the parity
-    // of the whole line's.
-    std::size_t fieldStart = start;
-    for (const std::size_t comma : commas_) {
-        if ((comma & 1) != (quotes & 1))
-            continue;
-        const std::size_t position = comma / 2;
-        fields.push_back(text_.substr(fieldStart, position - fieldStart));
-        fieldStart = position + 1;
+    if ((quotes & 1) != 0) {
+        // A comma separates when the quotes after it are even: with an odd count on the line,
+        // those with an odd count before them.
+        fields.clear();
+        fieldStart = start;
+        for (const std::size_t comma : commas_) {
+            fields.push_back(text_.substr(fieldStart, comma - fieldStart));
+            fieldStart = comma + 1;
+        }
     }
     fields.push_back(text_.substr(fieldStart, at - fieldStart));
     return true;

@@ -43,6 +43,6 @@ public:
 private:
     std::u16string_view text_;
     std::size_t position_ = 0;
-    // The commas of the current line, each as position * 2 + the parity of the quotes before it.
+    // The commas of the current line with an odd number of quotes before them.
     std::vector<std::size_t> commas_;
 };
