@@ -15,6 +15,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -105,10 +106,20 @@ public:
     bool ok() const { return !m_root.empty(); }
 
 private:
+    // Written by a child process: a program launched later from this process (spawned with
+    // its memory shared until the exec) reports this process's peak resident size as its own,
+    // so this process must never hold the token list.
     void writeDatabase(int tokens) {
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(writeDatabaseHere(tokens) ? 0 : 1);
+        int status = 0;
+        if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            m_root.clear();
+    }
+
+    bool writeDatabaseHere(int tokens) {
         // The store finds its folder through XDG_DATA_HOME, read at each call.
-        const char* old = std::getenv("XDG_DATA_HOME");
-        const std::string saved = old ? old : "";
         setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
         CValdorixTokenDB db;
         db.setPin(u"1234");
@@ -128,12 +139,7 @@ private:
             db.tokens.push_back(std::move(token));
         }
         // The program looks for exactly this file to choose the log-in page.
-        if (!db.save() || !fs::is_regular_file(m_root / "data" / "Valdorix" / "Valdorix4.db"))
-            m_root.clear();
-        if (old)
-            setenv("XDG_DATA_HOME", saved.c_str(), 1);
-        else
-            unsetenv("XDG_DATA_HOME");
+        return db.save() && fs::is_regular_file(m_root / "data" / "Valdorix" / "Valdorix4.db");
     }
 
     fs::path m_root;
