@@ -421,7 +421,8 @@ void CMainDlg::slideIn(QWidget* page) {
 
     page->raise();
     m_topPage = page;
-    if (!isVisible()) {
+    // The same page again (Home on the home page, a menu item for the page on screen) stays put.
+    if (!isVisible() || old == page) {
         // Before the window is on screen there is nothing to slide over: the page appears in place.
         page->move(0, 0);
         page->show();
@@ -529,20 +530,33 @@ void CMainDlg::mousePressEvent(QMouseEvent* event) {
         QMainWindow::mousePressEvent(event);
         return;
     }
-    if (windowHandle() && windowHandle()->startSystemMove())
-        return;
-    m_dragging = true;
-    m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    // The move starts once the pointer has moved: a tap (press and release in place) is no drag,
+    // and a window manager that takes over at once would swallow it.
+    m_pressAt = event->globalPosition().toPoint();
+    m_pressed = true;
+    m_dragOffset = m_pressAt - frameGeometry().topLeft();
 }
 
 void CMainDlg::mouseMoveEvent(QMouseEvent* event) {
-    if (m_dragging && (event->buttons() & Qt::LeftButton))
-        move(event->globalPosition().toPoint() - m_dragOffset);
-    else
+    if (!m_pressed || !(event->buttons() & Qt::LeftButton)) {
         QMainWindow::mouseMoveEvent(event);
+        return;
+    }
+    const QPoint at = event->globalPosition().toPoint();
+    if (!m_dragging) {
+        if ((at - m_pressAt).manhattanLength() < QApplication::startDragDistance())
+            return;
+        if (windowHandle() && windowHandle()->startSystemMove()) {
+            m_pressed = false;
+            return;
+        }
+        m_dragging = true;
+    }
+    move(at - m_dragOffset);
 }
 
 void CMainDlg::mouseReleaseEvent(QMouseEvent* event) {
     m_dragging = false;
+    m_pressed = false;
     QMainWindow::mouseReleaseEvent(event);
 }

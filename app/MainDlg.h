@@ -102,5 +102,7 @@ private:
     const QEvent* m_lastKeyEvent = nullptr;
     QPointer<QObject> m_lastKeyReceiver;
     QPoint m_dragOffset;
+    QPoint m_pressAt;
+    bool m_pressed = false; // the left button went down on the window's own surface
     bool m_dragging = false;
 };

@@ -68,6 +68,34 @@ TEST_F(NavigationTest, TheSamePageTwiceKeepsOneEntryButHidesAndShows) {
     EXPECT_EQ(page(1).events, (QStringList{QStringLiteral("hide"), QStringLiteral("show")}));
 }
 
+TEST_F(NavigationTest, TheSamePageAgainStaysPutAndAnotherSlidesIn) {
+    m_window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->Navigate(1);
+    m_window->Navigate(2);
+    ASSERT_TRUE(waitFor([&] { return page(2).GetHWND()->pos() == QPoint(0, 0); }));
+    m_window->Navigate(2);
+    EXPECT_EQ(page(2).GetHWND()->pos(), QPoint(0, 0));
+    m_window->Navigate(3);
+    EXPECT_LT(page(3).GetHWND()->pos().x(), 0); // on its way in
+}
+
+TEST_F(NavigationTest, ATapOnThePageDoesNotMoveTheWindow) {
+    m_window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->Navigate(1);
+    ASSERT_TRUE(waitFor([&] { return page(1).GetHWND()->pos() == QPoint(0, 0); }));
+    QWidget* surface = page(1).GetHWND();
+    const QPoint before = m_window->pos();
+    const QPoint at(100, 100);
+    QTest::mousePress(surface, Qt::LeftButton, {}, at);
+    QTest::mouseMove(surface, at + QPoint(1, 0)); // a hand that trembles, less than a drag
+    QTest::mouseRelease(surface, Qt::LeftButton, {}, at + QPoint(1, 0));
+    QTest::mouseMove(surface, at + QPoint(30, 20));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_window->pos(), before);
+}
+
 TEST_F(NavigationTest, BackAndForwardAtTheEndsDoNothing) {
     m_window->Navigate(1);
     m_window->Navigate(2);
