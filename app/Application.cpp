@@ -8,7 +8,7 @@
 #include "app/MainDlg.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MessageBox.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -27,10 +27,10 @@ int runValdorix(int argc, char** argv) {
     initialiseModule();
 
     // The one store of the process: made before the main window, gone after it.
-    TokenStoreScope store;
+    CValdorixTokenDB store;
 
     // Two copies on one database would each save their own stale list over the other's.
-    platform::SingleInstance instance(store.store().databasePath({}));
+    platform::SingleInstance instance(store.databasePath({}));
     if (!instance.isPrimary()) {
         if (!instance.askPrimaryToShow(3000))
             MessageBox::show(nullptr, resources::ids::IDS_ALREADY_RUNNING, MessageBox::Information);
@@ -39,7 +39,7 @@ int runValdorix(int argc, char** argv) {
 
     int exitCode = 0;
     {
-        CMainDlg mainDlg;
+        CMainDlg mainDlg(store);
         if (!mainDlg.Create())
             return 0;
         // A second start asks this window to come to the front.

@@ -8,7 +8,7 @@
 #include "ui/KeyRules.h"
 #include "ui/NavigationBar.h"
 #include "ui/SaveFailure.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,7 +54,7 @@ QWidget* firstTabStop(QWidget* page) {
 
 } // namespace
 
-CMainDlg::CMainDlg() {
+CMainDlg::CMainDlg(CValdorixTokenDB& store) : m_store(store) {
     setObjectName(QStringLiteral("mainWindow"));
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("client"));
@@ -94,8 +94,10 @@ bool CMainDlg::Create(const PageSetFactory& makePages) {
     SetTitle(QString());
 
     m_pages = makePages();
+    for (const auto& page : m_pages)
+        page->SetStore(m_store);
 
-    CValdorixTokenDB& store = tokenStore();
+    CValdorixTokenDB& store = m_store;
     if (store.exists()) {
         // No PIN yet: this reads only the header; the log-in page loads again with the PIN.
         store.load();
@@ -162,7 +164,7 @@ void CMainDlg::prepareMenu(QMenu* menu) {
     const QList<QAction*> actions = menu->actions();
     if (actions.isEmpty())
         return;
-    CValdorixTokenDB& store = tokenStore();
+    CValdorixTokenDB& store = m_store;
     const std::shared_ptr<COtpToken> current = store.defaultToken();
     const int first = commandOf(actions.first());
 
@@ -233,7 +235,7 @@ std::vector<int> CMainDlg::tokenMenuPositions(QMenu* menu, std::size_t count, in
 }
 
 void CMainDlg::chooseToken(int position) {
-    CValdorixTokenDB& store = tokenStore();
+    CValdorixTokenDB& store = m_store;
     if (position < 0 || std::size_t(position) >= store.tokens.size())
         return;
     makeCurrentAndSave(this, store, position);
@@ -269,7 +271,7 @@ void CMainDlg::onCommand(int id, int) {
 }
 
 void CMainDlg::lock() {
-    CValdorixTokenDB& store = tokenStore();
+    CValdorixTokenDB& store = m_store;
     if (!store.isUnlocked())
         return;
     // Only a response count can be unsaved here. A failure is not shown: no box may wait over a

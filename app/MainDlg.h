@@ -26,7 +26,7 @@ public:
     static constexpr int TokenCommandFirst = 3000;
     static constexpr int SlideMilliseconds = 200;
 
-    CMainDlg();
+    explicit CMainDlg(CValdorixTokenDB& store);
     ~CMainDlg() override;
 
     using PageSetFactory = std::function<std::vector<std::shared_ptr<CPage>>()>;
@@ -87,6 +87,7 @@ private:
     bool belongsHere(QObject* object) const;
 
     CFixDPIDialog<CMainDlg> m_fixDpi;
+    CValdorixTokenDB& m_store;
     QWidget* m_client = nullptr;
     std::vector<std::shared_ptr<CPage>> m_pages;
     std::vector<unsigned> m_history;

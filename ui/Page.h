@@ -12,6 +12,7 @@ class QRect;
 using PageArgs = QStringList;
 
 class CPageNavigator;
+class CValdorixTokenDB;
 
 namespace pagearg {
 // Handed to the OTP page: it opens its token picker once shown.
@@ -66,6 +67,15 @@ public:
     // Called on the page that is being left, before the next page is shown.
     virtual void OnHide() = 0;
     virtual void UpdateNavigationBar() = 0;
+
+    // The token store the page works on; the main window hands it over before the first Create.
+    void SetStore(CValdorixTokenDB& store) { m_store = &store; }
+
+protected:
+    CValdorixTokenDB& tokenStore() const { return *m_store; }
+
+private:
+    CValdorixTokenDB* m_store = nullptr;
 };
 
 // What a page may ask of the main window.

@@ -1,7 +1,7 @@
 #include "pages/info/AboutPage.h"
 
 #include "resources/StringTable.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 #include <QLabel>
 

@@ -10,7 +10,7 @@
 #include "resources/StringTable.h"
 #include "ui/PngButton.h"
 #include "ui/SaveFailure.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 #include <QCursor>
 #include <QKeyEvent>
@@ -303,6 +303,6 @@ void COtpPage::tick() {
 
 void COtpPage::openPicker(const QPoint& screenPos) {
     if (!m_picker)
-        m_picker = new CSelectTokenWindow(this, m_fixDpi.toPixelsY(14));
+        m_picker = new CSelectTokenWindow(this, tokenStore(), m_fixDpi.toPixelsY(14));
     m_picker->open(screenPos);
 }

@@ -5,7 +5,7 @@
 #include "ui/PageImpl.h"
 #include "ui/PngButton.h"
 #include "ui/SaveFailure.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 #include "ui/Wipe.h"
 
 #include <QLineEdit>
@@ -83,7 +83,7 @@ private:
         m_challenge = platform::trimmed(this->itemText(IDC_CHALLENGE), platform::isCSpace);
         m_pin = this->itemText(IDC_PIN);
         // "&C && R..." stays enabled with an empty store: then there is nothing to answer with.
-        const std::shared_ptr<COtpToken> token = tokenStore().defaultToken();
+        const std::shared_ptr<COtpToken> token = this->tokenStore().defaultToken();
         if (!token) {
             wipe(m_pin);
             return;
@@ -91,7 +91,7 @@ private:
         const std::int64_t counterBefore = token->counter;
         const OtpPair pair = token->respond(m_challenge, m_pin);
         wipe(m_pin);
-        if (token->counter != counterBefore && !saveCodeCounter(this, tokenStore(), *token, counterBefore))
+        if (token->counter != counterBefore && !saveCodeCounter(this, this->tokenStore(), *token, counterBefore))
             return;
         const PageArgs args{QString::fromStdU16String(pair.first), QString::fromStdU16String(pair.second),
                             resourceString(T::CaptionString)};

@@ -3,7 +3,7 @@
 #include "ui/KeyRules.h"
 #include "ui/Page.h"
 #include "ui/SaveFailure.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -34,8 +34,8 @@ void forwardKey(QWidget* target, QEvent* event) {
 
 } // namespace
 
-CSelectTokenWindow::CSelectTokenWindow(QWidget* owner, int filterHeight)
-    : QFrame(owner, Qt::Popup), m_owner(owner), m_filterHeight(filterHeight) {
+CSelectTokenWindow::CSelectTokenWindow(QWidget* owner, CValdorixTokenDB& store, int filterHeight)
+    : QFrame(owner, Qt::Popup), m_owner(owner), m_store(store), m_filterHeight(filterHeight) {
     setObjectName(QStringLiteral("selectTokenWindow"));
     setFrameShape(QFrame::Box);
     setLineWidth(1);
@@ -87,7 +87,7 @@ bool CSelectTokenWindow::matches(const QString& text, const QString& filter) {
 
 void CSelectTokenWindow::fill(const QString& filter) {
     m_list->clear();
-    const auto& tokens = tokenStore().tokens;
+    const auto& tokens = m_store.tokens;
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         const QString name = QString::fromStdU16String(tokens[i]->tokenName);
         if (!matches(name, filter))
@@ -166,7 +166,7 @@ void CSelectTokenWindow::choose() {
     // take for the last token: choose nothing instead.
     if (!item)
         return;
-    makeCurrentAndSave(m_owner ? m_owner : this, tokenStore(), item->data(Qt::UserRole).toInt());
+    makeCurrentAndSave(m_owner ? m_owner : this, m_store, item->data(Qt::UserRole).toInt());
     if (m_owner)
         QCoreApplication::postEvent(m_owner, new QEvent(WM_TOKENCHANGED));
     hide();

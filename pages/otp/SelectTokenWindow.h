@@ -5,6 +5,7 @@
 
 class QLineEdit;
 class QListWidget;
+class CValdorixTokenDB;
 
 // The token picker of the OTP page: a small popup with a filter box over the list of token
 // names. Choosing a token makes it the default, saves the store and posts WM_TOKENCHANGED to the
@@ -19,7 +20,7 @@ public:
     static constexpr int Height = 200;
 
     // `owner` receives WM_TOKENCHANGED; `filterHeight` is 14 dialog units of the owner in pixels.
-    CSelectTokenWindow(QWidget* owner, int filterHeight);
+    CSelectTokenWindow(QWidget* owner, CValdorixTokenDB& store, int filterHeight);
 
     // Shows the picker with its top-left corner at `screenPos`, moved in as far as it must to
     // stay inside the screen's available area; a picker that was hidden starts over with an
@@ -50,6 +51,7 @@ private:
     void layoutChildren();
 
     QPointer<QWidget> m_owner;
+    CValdorixTokenDB& m_store;
     QLineEdit* m_filter = nullptr;
     QListWidget* m_list = nullptr;
     int m_filterHeight = 0;

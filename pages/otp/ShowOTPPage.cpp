@@ -4,7 +4,7 @@
 #include "pages/otp/Clipboard.h"
 #include "pages/otp/NumberPlate.h"
 #include "pages/otp/OtpPictures.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 #include <QKeyEvent>
 #include <QLabel>

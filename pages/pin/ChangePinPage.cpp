@@ -4,7 +4,7 @@
 #include "resources/StringTable.h"
 #include "ui/MessageBox.h"
 #include "ui/PinPageCommon.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 #include "ui/Wipe.h"
 
 bool CChangePinPage::canChange(const std::u16string& current, const std::u16string& pin,

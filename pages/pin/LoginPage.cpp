@@ -5,7 +5,7 @@
 #include "ui/MessageBox.h"
 #include "ui/PinPageCommon.h"
 #include "ui/SaveFailure.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 #include "ui/Wipe.h"
 
 QWidget* CLoginPage::createControl(const resources::DialogItem& item, QWidget* parent) {

@@ -10,7 +10,7 @@
 #include "ui/PinPageCommon.h"
 #include "ui/PngButton.h"
 #include "ui/SaveFailure.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 std::vector<std::uint8_t> CActivatePage::decodePackText(std::u16string_view text) {
     // Narrowing a character beyond ASCII could turn it into a letter of the alphabet; skip it.

@@ -5,7 +5,7 @@
 #include "provisioning/ServerOperations.h"
 #include "resources/StringTable.h"
 #include "ui/SaveFailure.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 #include <QApplication>
 #include <QLabel>

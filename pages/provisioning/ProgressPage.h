@@ -73,7 +73,7 @@ private:
     // Runs on the UI thread, queued by a worker that has ended.
     void takeOutcomes();
     // Adds and saves a downloaded token, if the delivery carries one.
-    static SaveResult keepDownloadedToken(const Delivery& delivery);
+    SaveResult keepDownloadedToken(const Delivery& delivery);
 
     std::shared_ptr<Mailbox<Delivery>> m_mailbox;
     QPointer<CClipPlayer> m_animation;

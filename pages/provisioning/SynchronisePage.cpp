@@ -4,7 +4,7 @@
 #include "engine/OtpToken.h"
 #include "ui/PinPageCommon.h"
 #include "ui/SaveFailure.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 QWidget* CSynchronisePage::createControl(const resources::DialogItem& item, QWidget* parent) {
     if (item.id != IDC_SYNCHRONISE)

@@ -5,7 +5,7 @@
 #include "ui/MessageBox.h"
 #include "ui/PinPageCommon.h"
 #include "ui/SaveFailure.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 QWidget* CTokenPackActivatePage::createControl(const resources::DialogItem& item, QWidget* parent) {
     if (item.id != IDC_CONTINUE)

@@ -6,7 +6,7 @@
 #include "ui/OpenFileDialog.h"
 #include "ui/PinPageCommon.h"
 #include "ui/SaveFailure.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 #include <QFile>
 

@@ -5,7 +5,7 @@
 #include "ui/MessageBox.h"
 #include "ui/PinPageCommon.h"
 #include "ui/SaveFailure.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 bool CInstallPage::canInstall(const QString& name, const QString& serial, const QString& seed) {
     return !name.isEmpty() && !serial.isEmpty() && !seed.isEmpty();

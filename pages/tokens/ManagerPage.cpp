@@ -5,7 +5,7 @@
 #include "ui/LabelEditListView.h"
 #include "ui/MessageBox.h"
 #include "ui/SaveFailure.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -2,7 +2,7 @@
 
 #include "resources/StringTable.h"
 #include "ui/LabelEditListView.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 #include <QDateTime>
 #include <QHeaderView>

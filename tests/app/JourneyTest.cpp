@@ -14,7 +14,7 @@
 #include "app/MainDlg.h"
 #include "ui/MessageBox.h"
 #include "ui/OpenFileDialog.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 #include "tests/QtTestApplication.h"
 #include "tests/provisioning/ServerSuite.h"
 
@@ -195,8 +195,8 @@ protected:
 
     // The process starting: its store, then its main window.
     void start() {
-        m_store = std::make_unique<TokenStoreScope>();
-        m_window = std::make_unique<CMainDlg>();
+        m_store = std::make_unique<CValdorixTokenDB>();
+        m_window = std::make_unique<CMainDlg>(store());
         ASSERT_TRUE(m_window->Create());
         m_window->show();
         waitForPage(m_window->GetCurrentPageId());
@@ -208,7 +208,7 @@ protected:
         m_store.reset();
     }
 
-    CValdorixTokenDB& store() { return m_store->store(); }
+    CValdorixTokenDB& store() { return *m_store; }
     fs::path productFolder() const { return fs::path(m_home.path().toStdString()) / "Valdorix"; }
 
     unsigned current() const { return m_window->GetCurrentPageId(); }
@@ -322,8 +322,9 @@ protected:
         return out;
     }
 
+    // Declared first: the window and its pages use the store until they are gone.
+    std::unique_ptr<CValdorixTokenDB> m_store;
     std::unique_ptr<CMainDlg> m_window;
-    std::unique_ptr<TokenStoreScope> m_store;
     QTemporaryDir m_home;
 
 private:

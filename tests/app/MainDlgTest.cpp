@@ -25,7 +25,7 @@ class NavigationTest : public ShellFixture {
 protected:
     void SetUp() override {
         ShellFixture::SetUp();
-        m_window = std::make_unique<CMainDlg>();
+        m_window = std::make_unique<CMainDlg>(store());
         m_window->Create([this] {
             std::vector<std::shared_ptr<CPage>> pages;
             for (unsigned id : {1u, 2u, 3u, 4u, pageid::Otp}) {

@@ -6,7 +6,7 @@
 #include "ui/MessageBox.h"
 #include "ui/PageImpl.h"
 #include "app/PageSet.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 #include "tests/QtTestApplication.h"
 
 #include <QApplication>
@@ -70,7 +70,7 @@ protected:
         m_savedDataHome = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", m_dataHome.path().toUtf8());
         platform::setMachineIdForTesting(std::string("shell-test-machine"));
-        m_store = std::make_unique<TokenStoreScope>();
+        m_store = std::make_unique<CValdorixTokenDB>();
         MessageBox::setAnswerForAll(MessageBox::IDOK);
         MessageBox::clearAnswered();
     }
@@ -86,12 +86,12 @@ protected:
 
     fs::path productFolder() const { return fs::path(m_dataHome.path().toStdString()) / "Valdorix"; }
     fs::path databaseFile() const { return productFolder() / "Valdorix4.db"; }
-    CValdorixTokenDB& store() { return m_store->store(); }
+    CValdorixTokenDB& store() { return *m_store; }
 
     // A database with `pin` on disk, written through a store of its own, as an earlier run would.
     void createDatabase(std::u16string_view pin, int tokenCount = 0) {
-        TokenStoreScope earlier;
-        CValdorixTokenDB& db = earlier.store();
+        CValdorixTokenDB earlier;
+        CValdorixTokenDB& db = earlier;
         db.markUnlocked();
         for (int i = 0; i < tokenCount; ++i) {
             auto token = std::make_shared<COtpToken>();
@@ -104,7 +104,7 @@ protected:
 
     // The main window as the process makes it; `extra` pages join the real page set.
     CMainDlg& openMainWindow(std::vector<unsigned> extraPages = {}) {
-        m_window = std::make_unique<CMainDlg>();
+        m_window = std::make_unique<CMainDlg>(store());
         m_window->Create([&] {
             auto pages = createPageSet();
             for (unsigned id : extraPages) {
@@ -134,13 +134,14 @@ protected:
         QTest::keyClicks(box, text);
     }
 
+    // Declared first: the window and its pages use the store until they are gone.
+    std::unique_ptr<CValdorixTokenDB> m_store;
     std::unique_ptr<CMainDlg> m_window;
     std::vector<std::shared_ptr<FakePage>> m_fakes;
 
 private:
     QTemporaryDir m_dataHome;
     QByteArray m_savedDataHome;
-    std::unique_ptr<TokenStoreScope> m_store;
 };
 
 } // namespace shelltest

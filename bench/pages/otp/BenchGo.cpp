@@ -15,7 +15,7 @@
 #include "app/Application.h"
 #include "ui/DialogBuilder.h"
 #include "app/MainDlg.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -117,13 +117,13 @@ public:
         m_root = pattern;
         ::setenv("XDG_DATA_HOME", m_root.c_str(), 1);
         platform::setMachineIdForTesting(std::string("bench-machine"));
-        m_scope = std::make_unique<TokenStoreScope>();
+        m_scope = std::make_unique<CValdorixTokenDB>();
         store().markUnlocked();
         fillStore(store());
         if (!store().changePin(u"", u"2468"))
             std::abort();
 
-        m_window = std::make_unique<CMainDlg>();
+        m_window = std::make_unique<CMainDlg>(store());
         m_window->Create();
         m_window->show();
         if (!QTest::qWaitForWindowExposed(m_window.get()))
@@ -145,7 +145,7 @@ public:
             fs::remove_all(m_root);
     }
 
-    CValdorixTokenDB& store() { return m_scope->store(); }
+    CValdorixTokenDB& store() { return *m_scope; }
     bool ready() const { return m_page && m_go && fs::exists(databasePath()); }
     std::string databasePath() const { return m_root + "/Valdorix/Valdorix4.db"; }
     std::string anchorPath() const { return m_root + "/Valdorix/anchor.db"; }
@@ -179,7 +179,7 @@ public:
 
 private:
     std::string m_root;
-    std::unique_ptr<TokenStoreScope> m_scope;
+    std::unique_ptr<CValdorixTokenDB> m_scope;
     std::unique_ptr<CMainDlg> m_window;
     COtpPage* m_page = nullptr;
     QWidget* m_go = nullptr;

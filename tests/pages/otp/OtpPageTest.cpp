@@ -289,7 +289,7 @@ TEST_F(OtpPageTest, LogInLandsOnTheOtpPage) {
     addToken(makeToken(TokenKind::Event, u"Mail", u"EV1"));
     m_window.reset();
     m_store.reset();
-    m_store = std::make_unique<TokenStoreScope>();
+    m_store = std::make_unique<CValdorixTokenDB>();
     openMainWindow();
     ASSERT_EQ(m_window->GetCurrentPageId(), pageid::Login);
     CPage* login = m_window->findPage(pageid::Login);
@@ -311,7 +311,7 @@ TEST_F(OtpPageTest, FirstStartGoesFromTheNewPinToACodeOnScreen) {
     m_window.reset();
     m_store.reset();
     fs::remove(databaseFile());
-    m_store = std::make_unique<TokenStoreScope>();
+    m_store = std::make_unique<CValdorixTokenDB>();
     openMainWindow();
     ASSERT_EQ(m_window->GetCurrentPageId(), pageid::SetPin);
     CPage* setPin = m_window->findPage(pageid::SetPin);

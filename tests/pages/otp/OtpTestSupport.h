@@ -10,7 +10,7 @@
 #include "app/MainDlg.h"
 #include "ui/AppSettings.h"
 #include "ui/MessageBox.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 #include "tests/QtTestApplication.h"
 
 #include <QApplication>
@@ -69,7 +69,7 @@ protected:
         platform::setMachineIdForTesting(std::string("otp-test-machine"));
         platform::setClockForTesting([this] { return m_now; });
         platform::resetServerTimeForTesting();
-        m_store = std::make_unique<TokenStoreScope>();
+        m_store = std::make_unique<CValdorixTokenDB>();
         MessageBox::setAnswerForAll(MessageBox::IDOK);
         store().markUnlocked();
         ASSERT_TRUE(store().changePin(u"", kPin));
@@ -90,7 +90,7 @@ protected:
         AppSettings::reload();
     }
 
-    CValdorixTokenDB& store() { return m_store->store(); }
+    CValdorixTokenDB& store() { return *m_store; }
 
     std::shared_ptr<COtpToken> addToken(std::shared_ptr<COtpToken> token) {
         store().tokens.push_back(token);
@@ -116,7 +116,7 @@ protected:
     }
 
     CMainDlg& openMainWindow() {
-        m_window = std::make_unique<CMainDlg>();
+        m_window = std::make_unique<CMainDlg>(store());
         EXPECT_TRUE(m_window->Create());
         m_window->show();
         return *m_window;
@@ -149,9 +149,10 @@ protected:
     static QLineEdit* edit(CPage* page, int id) { return qobject_cast<QLineEdit*>(control(page, id)); }
 
     std::int64_t m_now = 1111111090; // 10 seconds into a 30-second step
+    // Declared first: the window and its pages use the store until they are gone.
+    std::unique_ptr<CValdorixTokenDB> m_store;
     std::unique_ptr<CMainDlg> m_window;
 
-    std::unique_ptr<TokenStoreScope> m_store;
 
 private:
     QTemporaryDir m_dataHome;

@@ -77,8 +77,8 @@ protected:
     }
 
     bool opensWith(std::u16string_view pin) {
-        TokenStoreScope other;
-        return other.store().setPin(pin) && other.store().load();
+        CValdorixTokenDB other;
+        return other.setPin(pin) && other.load();
     }
 };
 
@@ -152,7 +152,7 @@ TEST_F(PinPagesTest, GoWritesTheEmptyDatabaseAndUnlocks) {
 }
 
 TEST_F(PinPagesTest, WithoutTheOtpPageTheSetPinPageStays) {
-    m_window = std::make_unique<CMainDlg>();
+    m_window = std::make_unique<CMainDlg>(store());
     m_window->Create([] {
         auto pages = createPageSet();
         std::erase_if(pages, [](const auto& page) { return page->GetID() == pageid::Otp; });

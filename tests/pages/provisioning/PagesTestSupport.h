@@ -13,7 +13,7 @@
 #include "app/Application.h"
 #include "app/MainDlg.h"
 #include "ui/MessageBox.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 #include "tests/QtTestApplication.h"
 
 #include <QApplication>
@@ -59,7 +59,7 @@ protected:
         m_dataHome = std::make_unique<ScopedEnvironment>("XDG_DATA_HOME", m_folder.path().toStdString());
         m_configDirs = std::make_unique<ScopedEnvironment>("XDG_CONFIG_DIRS", m_folder.path().toStdString());
         platform::setMachineIdForTesting(std::string("provisioning-pages-test"));
-        m_store = std::make_unique<TokenStoreScope>();
+        m_store = std::make_unique<CValdorixTokenDB>();
         MessageBox::setAnswerForAll(MessageBox::IDOK);
         MessageBox::clearAnswered();
     }
@@ -75,7 +75,7 @@ protected:
         m_dataHome.reset();
     }
 
-    CValdorixTokenDB& store() { return m_store->store(); }
+    CValdorixTokenDB& store() { return *m_store; }
     fs::path productFolder() const { return fs::path(m_folder.path().toStdString()) / "Valdorix"; }
 
     // An unlocked store whose (empty) database is on disk, as after the first PIN.
@@ -95,7 +95,7 @@ protected:
 
     // The main window with the real page set, as the process makes it.
     CMainDlg& openMainWindow() {
-        m_window = std::make_unique<CMainDlg>();
+        m_window = std::make_unique<CMainDlg>(store());
         EXPECT_TRUE(m_window->Create());
         m_window->show();
         return *m_window;
@@ -137,13 +137,14 @@ protected:
         return clip->isVisibleTo(progress()) && clip->isPlaying();
     }
 
+    // Declared first: the window and its pages use the store until they are gone.
+    std::unique_ptr<CValdorixTokenDB> m_store;
     std::unique_ptr<CMainDlg> m_window;
 
 private:
     QTemporaryDir m_folder;
     std::unique_ptr<ScopedEnvironment> m_dataHome;
     std::unique_ptr<ScopedEnvironment> m_configDirs;
-    std::unique_ptr<TokenStoreScope> m_store;
 };
 
 } // namespace pagestest

@@ -230,7 +230,9 @@ TEST_F(ProvisioningPagesTest, APackWaitingForItsCodeLeadsToThePackPageAfterUnloc
             createDatabase();
         writePack(packNeedingCode(u"secret-code"));
         // A fresh store, as at start-up.
-        TokenStoreScope startUp;
+        m_window.reset();
+        m_store = std::make_unique<CValdorixTokenDB>();
+        CValdorixTokenDB& startUp = store();
         openMainWindow();
         const QString pinText = QString::fromStdU16String(std::u16string(kPin));
         if (firstStart) {
@@ -260,14 +262,14 @@ TEST_F(ProvisioningPagesTest, APackWaitingForItsCodeLeadsToThePackPageAfterUnloc
                       QStringLiteral("Failed to decode the token. Please check your authorisation code."));
             EXPECT_EQ(current(), pageid::TokenPackActivate);
             EXPECT_TRUE(fs::exists(packFile()));
-            EXPECT_TRUE(startUp.store().tokens.empty());
+            EXPECT_TRUE(startUp.tokens.empty());
         }
 
         type(code, QStringLiteral("secret-code"));
         clickContinue(packPage);
         EXPECT_FALSE(fs::exists(packFile()));
-        ASSERT_EQ(startUp.store().tokens.size(), 1u);
-        EXPECT_EQ(startUp.store().tokens[0]->serial, u"PACK-7");
+        ASSERT_EQ(startUp.tokens.size(), 1u);
+        EXPECT_EQ(startUp.tokens[0]->serial, u"PACK-7");
         EXPECT_EQ(tokensOnDisk().size(), 1u);
         EXPECT_EQ(current(), pageid::Otp);
 
