@@ -108,6 +108,20 @@ TEST(TokenList, DeletingTheDefaultLastTokenMovesTheDefaultToTheNewLast) {
     EXPECT_EQ(db.tokens.size(), 2u);
 }
 
+TEST(TokenList, DeletingManyTakesEachPositionOnceAndKeepsTheOrder) {
+    CMemoryTokenDB db;
+    for (const char16_t* serial : {u"0", u"1", u"2", u"3", u"4", u"5"})
+        db.tokens.push_back(token(u"a", serial));
+    db.setDefaultIndex(4);
+    const int positions[] = {5, 1, 3, 1, -1, 6, 0};
+    db.deleteTokens(positions);
+    std::vector<std::u16string> left;
+    for (const auto& t : db.tokens)
+        left.push_back(t->serial);
+    EXPECT_EQ(left, (std::vector<std::u16string>{u"2", u"4"}));
+    EXPECT_EQ(db.defaultIndex, 4) << "deleting does not adjust the index";
+}
+
 class TokenFileTest : public StoreFixture {};
 
 TEST_F(TokenFileTest, DatabasePathIsInTheProductFolderAndRecomputedEachTime) {
