@@ -114,8 +114,6 @@ void CFileTokenDB::lock() {
     if (m_keyBeforeAttempt)
         m_keyBeforeAttempt->fill(0);
     m_keyBeforeAttempt.reset();
-    std::fill(pin.begin(), pin.end(), u'\0');
-    pin.clear();
     tokens.clear();
     defaultIndex = 0;
     pendingPack.reset();
@@ -123,7 +121,9 @@ void CFileTokenDB::lock() {
 }
 
 PinChange CFileTokenDB::changePin(std::u16string_view oldPin, std::u16string_view newPin) {
-    if (oldPin != pin)
+    // The old PIN is checked by deriving its key again: no PIN text is kept. A store without a key
+    // yet (the first PIN) takes the empty old PIN.
+    if (!(allZero(key) ? oldPin.empty() : checkPin(oldPin)))
         return {PinChange::WrongPin, {}};
     const auto oldHeader = header;
     recordCodePage();
@@ -132,17 +132,13 @@ PinChange CFileTokenDB::changePin(std::u16string_view oldPin, std::u16string_vie
         return {PinChange::Unrepresentable, {}};
     }
     const Key oldKey = key;
-    std::u16string oldText = pin;
-    pin = newPin;
     deriveKey(newPin);
     SaveResult saved = save();
     if (!saved) {
         // The file on disk still opens with the old PIN; keep saving under it.
-        pin.swap(oldText);
         key = oldKey;
         header = oldHeader;
     }
-    std::fill(oldText.begin(), oldText.end(), u'\0');
     if (!saved)
         return {PinChange::NotSaved, std::move(saved)};
     return {PinChange::Changed, {}};

@@ -85,14 +85,15 @@ public:
     // bytes 0-3 again.
     void deriveKey(std::u16string_view pin);
 
-    bool unlocked = false;
-    std::array<std::uint8_t, KeySize> key{};
+    using Key = std::array<std::uint8_t, KeySize>;
+    // The key the archive is enciphered with, for checks of the derivation; never stored elsewhere.
+    const Key& keyInUse() const { return key; }
+
     std::array<std::uint8_t, HeaderSize> header{1};
-    // The PIN accepted at log-in (the login page sets it) or by changePin.
-    std::u16string pin;
 
 private:
-    using Key = std::array<std::uint8_t, KeySize>;
+    bool unlocked = false;
+    Key key{};
 
     bool loadFile();
     SaveResult saveFile();

@@ -46,8 +46,6 @@ void CLoginPage::logIn() {
     const bool accepted =
         store.isUnlocked() ? store.checkPin(m_pin) : store.setPin(m_pin) && store.load();
     if (accepted) {
-        // changePin checks the current PIN against this one later.
-        store.pin = m_pin;
         wipe(m_pin);
         navigateAfterUnlock(this, store, m_navigator);
         return;

@@ -74,7 +74,7 @@ void CSetPinPage::setPin() {
     wipe(m_confirmation);
     if (!change) {
         // No file was made: the store stays closed, and the user can try again.
-        store.unlocked = false;
+        store.lock();
         if (change.status == PinChange::Unrepresentable)
             MessageBox::show(this, resources::ids::IDS_PIN_UNREPRESENTABLE, MessageBox::Error);
         else

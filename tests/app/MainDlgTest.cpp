@@ -279,7 +279,7 @@ TEST_F(MainDlgTest, CtrlLLocksBackToTheLogInPageWithEverySecretForgotten) {
     EXPECT_EQ(window.GetCurrentPageId(), pageid::Login);
     EXPECT_EQ(window.history(), (std::vector<unsigned>{pageid::Login}));
     EXPECT_FALSE(store().isUnlocked());
-    EXPECT_TRUE(store().pin.empty());
+    EXPECT_EQ(store().keyInUse(), CFileTokenDB::Key{});
     EXPECT_TRUE(store().tokens.empty());
     EXPECT_TRUE(edit(change, CChangePinPage::IDC_CURRENT_PIN)->text().isEmpty());
     EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty());

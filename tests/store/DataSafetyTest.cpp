@@ -47,16 +47,15 @@ TEST_F(DataSafetyTest, AFailedLogInAttemptLeavesTheOpenStoreAsItWas) {
     create(u"2468");
     CValdorixTokenDB db;
     ASSERT_TRUE(logIn(db, u"2468"));
-    db.pin = u"2468";
-    const auto key = db.key;
+    const auto key = db.keyInUse();
 
     // Twice, as after Back to the log-in page: each typo must be forgotten.
     for (int attempt = 0; attempt < 2; ++attempt) {
         EXPECT_TRUE(db.setPin(u"1111"));
         EXPECT_TRUE(db.setPin(u"2222"));
         EXPECT_FALSE(db.load());
-        EXPECT_EQ(db.key, key);
-        EXPECT_EQ(db.pin, u"2468");
+        EXPECT_EQ(db.keyInUse(), key);
+        EXPECT_TRUE(db.checkPin(u"2468"));
         EXPECT_TRUE(db.isUnlocked());
     }
     db.tokens[0]->counter = 77;
@@ -65,20 +64,18 @@ TEST_F(DataSafetyTest, AFailedLogInAttemptLeavesTheOpenStoreAsItWas) {
 
     EXPECT_TRUE(db.checkPin(u"2468"));
     EXPECT_FALSE(db.checkPin(u"2469"));
-    EXPECT_EQ(db.key, key);
+    EXPECT_EQ(db.keyInUse(), key);
 }
 
 TEST_F(DataSafetyTest, ALockForgetsKeyPinAndTokensAndSavesNothingUntilTheNextLogIn) {
     create(u"2468");
     CValdorixTokenDB db;
     ASSERT_TRUE(logIn(db, u"2468"));
-    db.pin = u"2468";
     const Bytes onDisk = readFile(databaseFile());
 
     db.lock();
     EXPECT_FALSE(db.isUnlocked());
-    EXPECT_EQ(db.key, (std::array<std::uint8_t, CFileTokenDB::KeySize>{}));
-    EXPECT_TRUE(db.pin.empty());
+    EXPECT_EQ(db.keyInUse(), (std::array<std::uint8_t, CFileTokenDB::KeySize>{}));
     EXPECT_TRUE(db.tokens.empty());
     EXPECT_FALSE(db.save());
     EXPECT_FALSE(db.checkPin(u"2468"));
@@ -113,13 +110,12 @@ TEST_F(DataSafetyTest, AChangeOfPinThatCannotBeSavedKeepsTheOldPin) {
     create(u"2468");
     CValdorixTokenDB db;
     ASSERT_TRUE(logIn(db, u"2468"));
-    db.pin = u"2468";
     blockSaves();
     const PinChange change = db.changePin(u"2468", u"1357");
     EXPECT_FALSE(change);
     EXPECT_EQ(change.status, PinChange::NotSaved);
     EXPECT_EQ(change.saved.reason(), "Is a directory");
-    EXPECT_EQ(db.pin, u"2468");
+    EXPECT_TRUE(db.checkPin(u"2468"));
 
     // Later saves still write under the PIN that opens the file.
     unblockSaves();

@@ -65,7 +65,7 @@ inline Bytes rc4From(Bytes bytes, std::size_t from, const std::uint8_t* key, std
 
 // The archive of a database file, deciphered with the database's key.
 inline Bytes archiveOf(const fs::path& file, const CFileTokenDB& db) {
-    Bytes bytes = rc4From(readFile(file), 150, db.key.data(), db.key.size());
+    Bytes bytes = rc4From(readFile(file), 150, db.keyInUse().data(), db.keyInUse().size());
     return bytes.size() >= 150 ? Bytes(bytes.begin() + 150, bytes.end()) : Bytes();
 }
 

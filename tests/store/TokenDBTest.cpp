@@ -148,17 +148,17 @@ TEST_F(TokenFileTest, KeyIsTheMd5OfPinAndSaltWithItsFirstFourBytesRepeated) {
     std::uint8_t expected[16];
     const std::string text = "1234machine-one";
     MD5().digest(text.data(), text.size(), expected);
-    EXPECT_TRUE(std::equal(expected, expected + 16, db.key.begin()));
-    EXPECT_TRUE(std::equal(db.key.begin(), db.key.begin() + 4, db.key.begin() + 16));
+    EXPECT_TRUE(std::equal(expected, expected + 16, db.keyInUse().begin()));
+    EXPECT_TRUE(std::equal(db.keyInUse().begin(), db.keyInUse().begin() + 4, db.keyInUse().begin() + 16));
 
     // PIN characters outside the code page all become '?', so such PINs share a key.
     platform::setCodePageForTesting(1252);
     db.setPin(u"\u0416\u0436");
-    const auto first = db.key;
+    const auto first = db.keyInUse();
     db.setPin(u"\u4E2D\u6587");
-    EXPECT_EQ(db.key, first);
+    EXPECT_EQ(db.keyInUse(), first);
     db.setPin(u"??");
-    EXPECT_EQ(db.key, first);
+    EXPECT_EQ(db.keyInUse(), first);
     platform::setCodePageForTesting(0);
 }
 
@@ -169,7 +169,7 @@ TEST_F(TokenFileTest, SamePinWithTwoSaltsGivesTwoKeysAndTwoFiles) {
         db.tokens = {distinctToken(1)};
         db.markUnlocked();
         EXPECT_TRUE(db.changePin(u"", u"2468"));
-        return std::make_pair(db.key, readFile(databaseFile()));
+        return std::make_pair(db.keyInUse(), readFile(databaseFile()));
     };
     const auto [keyOne, fileOne] = saveWith("machine-one");
     const auto [keyTwo, fileTwo] = saveWith("machine-two");
@@ -308,13 +308,13 @@ TEST_F(TokenFileTest, ChangePinWithTheWrongPinChangesNothing) {
     db.tokens = {distinctToken(1)};
     db.markUnlocked();
     ASSERT_TRUE(db.changePin(u"", u"1234"));
-    const auto key = db.key;
+    const auto key = db.keyInUse();
     const Bytes file = readFile(databaseFile());
 
     EXPECT_FALSE(db.changePin(u"9999", u"5678"));
     EXPECT_FALSE(db.changePin(u"", u"5678"));
-    EXPECT_EQ(db.pin, u"1234");
-    EXPECT_EQ(db.key, key);
+    EXPECT_TRUE(db.checkPin(u"1234"));
+    EXPECT_EQ(db.keyInUse(), key);
     EXPECT_EQ(readFile(databaseFile()), file);
 }
 
@@ -325,7 +325,7 @@ TEST_F(TokenFileTest, ChangePinWithTheRightPinReKeysTheFile) {
     ASSERT_TRUE(db.changePin(u"", u"1234"));
     const Bytes before = readFile(databaseFile());
     ASSERT_TRUE(db.changePin(u"1234", u"5678"));
-    EXPECT_EQ(db.pin, u"5678");
+    EXPECT_TRUE(db.checkPin(u"5678"));
     EXPECT_NE(readFile(databaseFile()), before);
 
     CValdorixTokenDB other;

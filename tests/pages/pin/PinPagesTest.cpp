@@ -218,7 +218,7 @@ TEST_F(PinPagesTest, SecondStartShowsLoginAndWrongPinsKeepItLocked) {
     type(pin, QStringLiteral("2468"));
     page->onCommand(CLoginPage::IDC_LOGIN, BN_CLICKED);
     EXPECT_TRUE(store().isUnlocked());
-    EXPECT_EQ(store().pin, u"2468");
+    EXPECT_TRUE(store().checkPin(u"2468"));
     EXPECT_EQ(window.GetCurrentPageId(), pageid::Otp);
 }
 
@@ -262,7 +262,7 @@ TEST_F(PinPagesTest, AMistypedPinAfterBackNeitherOpensNorRekeysTheStore) {
     type(pin, QStringLiteral("2468"));
     page->onCommand(CLoginPage::IDC_LOGIN, BN_CLICKED);
     ASSERT_EQ(window.GetCurrentPageId(), pageid::TokenPackActivate);
-    const auto key = store().key;
+    const auto key = store().keyInUse();
 
     window.GoBack();
     ASSERT_EQ(window.GetCurrentPageId(), pageid::Login);
@@ -271,8 +271,8 @@ TEST_F(PinPagesTest, AMistypedPinAfterBackNeitherOpensNorRekeysTheStore) {
     ASSERT_EQ(MessageBox::answered().size(), 1);
     EXPECT_EQ(MessageBox::answered()[0].text, QStringLiteral("Incorrect PIN! Please try again."));
     EXPECT_EQ(window.GetCurrentPageId(), pageid::Login);
-    EXPECT_EQ(store().key, key);
-    EXPECT_EQ(store().pin, u"2468");
+    EXPECT_EQ(store().keyInUse(), key);
+    EXPECT_TRUE(store().checkPin(u"2468"));
 
     // The next save still writes under the real PIN.
     EXPECT_TRUE(store().save());
@@ -395,12 +395,12 @@ TEST_F(ChangePinTest, EnablingRules) {
 TEST_F(ChangePinTest, WrongCurrentPinChangesNothing) {
     CChangePinPage* page = openChangePin();
     const auto before = fs::last_write_time(databaseFile());
-    const auto keyBefore = store().key;
+    const auto keyBefore = store().keyInUse();
     fill(page, "9999", "1357", "1357");
     page->onCommand(CChangePinPage::IDC_GO, BN_CLICKED);
     ASSERT_EQ(MessageBox::answered().size(), 1);
     EXPECT_EQ(MessageBox::answered()[0].text, QStringLiteral("Incorrect PIN! Please try again."));
-    EXPECT_EQ(store().key, keyBefore);
+    EXPECT_EQ(store().keyInUse(), keyBefore);
     EXPECT_EQ(fs::last_write_time(databaseFile()), before);
     EXPECT_EQ(m_window->GetCurrentPageId(), pageid::ChangePin);
     EXPECT_TRUE(opensWith(u"2468"));
@@ -432,7 +432,7 @@ TEST_F(ChangePinTest, AChangeThatCannotBeSavedKeepsTheOldPin) {
     ASSERT_EQ(MessageBox::answered().size(), 1);
     EXPECT_TRUE(MessageBox::answered()[0].text.startsWith(QStringLiteral("Valdorix could not save your tokens")));
     EXPECT_EQ(m_window->GetCurrentPageId(), pageid::ChangePin);
-    EXPECT_EQ(store().pin, u"2468");
+    EXPECT_TRUE(store().checkPin(u"2468"));
 
     fs::remove_all(fs::path(databaseFile().string() + ".new"));
     EXPECT_TRUE(store().save());
