@@ -1,7 +1,7 @@
 // Token store: whole load and save, the archive alone beside Boost.Serialization writing and
 // reading the same records, and CSV splitting beside Boost.Regex running the two patterns.
 #include "platform/Folders.h"
-#include "store/MemoryTokenDB.h"
+#include "store/TokenList.h"
 #include "store/CsvSplit.h"
 #include "store/FileBytes.h"
 #include "store/FileTokenDB.h"
@@ -287,7 +287,7 @@ std::string csvLines(std::size_t count) {
 void BM_ImportCsv(benchmark::State& state) {
     const std::string text = csvLines(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) {
-        CMemoryTokenDB db;
+        CTokenList db;
         db.tokens.reserve(static_cast<std::size_t>(state.range(0)));
         if (!db.importCsvData(text))
             state.SkipWithError("no token");

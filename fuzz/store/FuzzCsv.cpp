@@ -1,13 +1,13 @@
 // CSV import on arbitrary file bytes, and the splitting it rests on.
 #include "platform/CodePage.h"
 #include "store/CsvSplit.h"
-#include "store/MemoryTokenDB.h"
+#include "store/TokenList.h"
 
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    CMemoryTokenDB db;
+    CTokenList db;
     auto last = db.importCsvData(bytes);
     if ((last == nullptr) != db.tokens.empty() || (last && db.defaultToken() != last))
         std::abort();

@@ -1,5 +1,5 @@
 #include "StoreTestSupport.h"
-#include "store/MemoryTokenDB.h"
+#include "store/TokenList.h"
 #include "store/CsvSplit.h"
 
 #include <boost/regex.hpp>
@@ -19,7 +19,7 @@ std::string line(const char* serial, const char* seed, const char* name) {
     return std::string(serial) + "," + seed + "," + name;
 }
 
-std::vector<std::u16string> serials(const CTokenDB& db) {
+std::vector<std::u16string> serials(const CTokenList& db) {
     std::vector<std::u16string> out;
     for (const auto& t : db.tokens)
         out.push_back(t->serial);
@@ -27,7 +27,7 @@ std::vector<std::u16string> serials(const CTokenDB& db) {
 }
 
 TEST(CsvImport, SeedsOfTheFixtureAreValid) {
-    CMemoryTokenDB db;
+    CTokenList db;
     EXPECT_NE(db.createTokenFromSeed(u"n", u"1001", u"070000012345678906"), nullptr);
     EXPECT_NE(db.createTokenFromSeed(u"n", u"1002", u"050000012345678908"), nullptr);
     EXPECT_NE(db.createTokenFromSeed(u"n", u"1003", u"030000012345678900"), nullptr);
@@ -35,7 +35,7 @@ TEST(CsvImport, SeedsOfTheFixtureAreValid) {
 
 TEST(CsvImport, EveryLineBreakFormIsRecognised) {
     for (const char* brk : {"\r\n", "\n", "\r", "\n\r"}) {
-        CMemoryTokenDB db;
+        CTokenList db;
         const std::string text = line("1001", Seed1001, "One") + brk + line("1002", Seed1002, "Two") + brk +
                                  line("1003", Seed1003, "Three");
         auto last = db.importCsvData(text);
@@ -47,7 +47,7 @@ TEST(CsvImport, EveryLineBreakFormIsRecognised) {
 }
 
 TEST(CsvImport, ByteOrderMarkIsSkipped) {
-    CMemoryTokenDB plain, marked;
+    CTokenList plain, marked;
     const std::string text = line("1001", Seed1001, "Caf\xC3\xA9") + "\n";
     ASSERT_NE(plain.importCsvData(text), nullptr);
     ASSERT_NE(marked.importCsvData("\xEF\xBB\xBF" + text), nullptr);
@@ -57,7 +57,7 @@ TEST(CsvImport, ByteOrderMarkIsSkipped) {
 }
 
 TEST(CsvImport, FieldsAreTakenAsTheyStand) {
-    CMemoryTokenDB db;
+    CTokenList db;
     // A quoted name keeps its comma and its quotes.
     ASSERT_NE(db.importCsvData(line("1001", Seed1001, "\"Bank, Web\"")), nullptr);
     EXPECT_EQ(db.tokens[0]->label, u"\"Bank, Web\"");
@@ -71,7 +71,7 @@ TEST(CsvImport, FieldsAreTakenAsTheyStand) {
 }
 
 TEST(CsvImport, OnlyThreeFieldLinesAreInstalled) {
-    CMemoryTokenDB db;
+    CTokenList db;
     const std::string text = "\n\n" + line("1001", Seed1001, "Trailing") + ",\n" + "1002\n" + "1002," +
                              Seed1002 + "\n" + line("1002", Seed1002, "Four") + ",x\n" +
                              "serial,seed,name\n" + line("1003", Seed1003, "Good") + "\n\n";
@@ -94,7 +94,7 @@ TEST(CsvImport, OnlyThreeFieldLinesAreInstalled) {
 }
 
 TEST(CsvImport, ValidLineBeforeAnInvalidLastLineIsStillReported) {
-    CMemoryTokenDB db;
+    CTokenList db;
     auto last = db.importCsvData(line("1001", Seed1001, "One") + "\r\n" + line("1001", Seed1002, "Bad"));
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->label, u"One");
@@ -102,14 +102,14 @@ TEST(CsvImport, ValidLineBeforeAnInvalidLastLineIsStillReported) {
 }
 
 TEST(CsvImport, LastLineWithoutABreakIsImported) {
-    CMemoryTokenDB db;
+    CTokenList db;
     auto last = db.importCsvData(line("1001", Seed1001, "One") + "\n" + line("1002", Seed1002, "Two"));
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->label, u"Two");
 }
 
 TEST(CsvImport, TextEndsAtTheFirstZeroByteAndBadUtf8IsReplaced) {
-    CMemoryTokenDB db;
+    CTokenList db;
     std::string text = line("1001", Seed1001, "A\xFF") + "\n" + line("1002", Seed1002, "B");
     text += std::string("\0\n", 2) + line("1003", Seed1003, "C");
     ASSERT_NE(db.importCsvData(text), nullptr);
@@ -118,7 +118,7 @@ TEST(CsvImport, TextEndsAtTheFirstZeroByteAndBadUtf8IsReplaced) {
 }
 
 TEST(CsvImport, ImportingTwiceGivesEveryTokenTwice) {
-    CMemoryTokenDB db;
+    CTokenList db;
     const std::string text = line("1001", Seed1001, "One") + "\n" + line("1002", Seed1002, "Two") + "\n";
     db.importCsvData(text);
     db.importCsvData(text);
@@ -129,7 +129,7 @@ TEST(CsvImport, ImportingTwiceGivesEveryTokenTwice) {
 class CsvFileTest : public StoreFixture {};
 
 TEST_F(CsvFileTest, FilesThatGiveNoTokenLeaveTheListAlone) {
-    CMemoryTokenDB db;
+    CTokenList db;
     db.tokens.push_back(std::make_shared<COtpToken>());
     db.setDefaultIndex(0);
     EXPECT_EQ(db.importCsv((root_ / "missing.csv").string()), nullptr);

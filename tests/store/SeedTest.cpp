@@ -1,5 +1,5 @@
 #include "store/SeedCode.h"
-#include "store/MemoryTokenDB.h"
+#include "store/TokenList.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>
@@ -46,7 +46,7 @@ std::string word(int j) {
 }
 
 TEST(SeedCode, HandWrittenCodes) {
-    CMemoryTokenDB db;
+    CTokenList db;
     auto t = db.createTokenFromSeed(u"Web", u"12345678", u"020000012345678901");
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t->kind, TokenKind::Event);
@@ -90,7 +90,7 @@ TEST(SeedCode, HandWrittenCodes) {
 }
 
 TEST(SeedCode, LengthVersionAndEmptyInputsAreRejected) {
-    CMemoryTokenDB db;
+    CTokenList db;
     const std::u16string good = makeSeed(0, "4711", "00000");
     ASSERT_NE(db.createTokenFromSeed(u"n", u"4711", good), nullptr);
     db.tokens.clear();
@@ -116,7 +116,7 @@ TEST(SeedCode, LengthVersionAndEmptyInputsAreRejected) {
 }
 
 TEST(SeedCode, CheckDigitsTieTheCodeToItsSerial) {
-    CMemoryTokenDB db;
+    CTokenList db;
     const std::u16string code = makeSeed(0, "4711", "00000");
     EXPECT_EQ(db.createTokenFromSeed(u"n", u"4712", code), nullptr);
     // 4711 over four digits and 04711 over five give the same check digit.
@@ -143,7 +143,7 @@ TEST(SeedCode, SerialIsReadAsA32BitNumberOverItsUtf16Length) {
     EXPECT_EQ(readSeedNumber(u"x42", INT32_MIN, INT32_MAX), 0);
     EXPECT_EQ(readSeedNumber(u"-", INT32_MIN, INT32_MAX), 0);
 
-    CMemoryTokenDB db;
+    CTokenList db;
     std::u16string code = makeSeed(0, "1", "00000");
     code[1] = static_cast<char16_t>(u'0' + luhn(2147483647, 11));
     EXPECT_NE(db.createTokenFromSeed(u"n", u"99999999999", withCodeDigit(code)), nullptr);
@@ -158,7 +158,7 @@ TEST(SeedCode, SerialIsReadAsA32BitNumberOverItsUtf16Length) {
 }
 
 TEST(SeedCode, NonDigitCharactersReadAsZeroOrEndTheNumber) {
-    CMemoryTokenDB db;
+    CTokenList db;
     // Letters in the secret end the code value after the parameter word.
     const std::u16string letters = makeSeed(0, "4711", "00000", "ABCDEFGHIJ");
     auto t = db.createTokenFromSeed(u"n", u"4711", letters);
@@ -189,7 +189,7 @@ TEST(SeedCode, KindsAndSuitesByVersion) {
         {1, 3, TokenKind::EventTime, u""},
     };
     for (const Case& c : cases) {
-        CMemoryTokenDB db;
+        CTokenList db;
         auto t = db.createTokenFromSeed(u"n", u"31", makeSeed(c.version, "31", word(c.kindBits)));
         ASSERT_NE(t, nullptr);
         EXPECT_EQ(t->kind, c.kind) << "version " << c.version << " bits " << c.kindBits;
@@ -223,7 +223,7 @@ TEST(SeedCode, EveryParameterBit) {
         {99999, true, true, true, 9, 15, 120, 2},
     };
     for (const Case& c : cases) {
-        CMemoryTokenDB db;
+        CTokenList db;
         auto t = db.createTokenFromSeed(u"n", u"8", makeSeed(0, "8", word(c.word)));
         ASSERT_NE(t, nullptr) << c.word;
         EXPECT_EQ(t->checksum, c.checksum) << c.word;
@@ -237,7 +237,7 @@ TEST(SeedCode, EveryParameterBit) {
 }
 
 TEST(SeedCode, SameCodeTwiceGivesTwoTokensAndTheNewOneIsDefault) {
-    CMemoryTokenDB db;
+    CTokenList db;
     db.tokens.push_back(std::make_shared<COtpToken>());
     db.tokens.push_back(std::make_shared<COtpToken>());
     db.setDefaultIndex(0);

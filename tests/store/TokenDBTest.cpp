@@ -1,5 +1,5 @@
 #include "StoreTestSupport.h"
-#include "store/MemoryTokenDB.h"
+#include "store/TokenList.h"
 #include "engine/Md5.h"
 #include "platform/CodePage.h"
 
@@ -23,7 +23,7 @@ std::shared_ptr<COtpToken> token(std::u16string appId, std::u16string serial, st
 }
 
 TEST(TokenList, DefaultTokenOfAnEmptyListIsNullAndLeavesTheIndex) {
-    CMemoryTokenDB db;
+    CTokenList db;
     db.setDefaultIndex(7);
     EXPECT_EQ(db.defaultToken(), nullptr);
     EXPECT_EQ(db.defaultIndex, 7);
@@ -36,7 +36,7 @@ TEST(TokenList, DefaultIndexIsClampedAsUnsignedAndStoredBack) {
     };
     for (const Case c :
          {Case{5, 2}, Case{-1, 2}, Case{INT32_MIN, 2}, Case{3, 2}, Case{2, 2}, Case{1, 1}, Case{0, 0}}) {
-        CMemoryTokenDB db;
+        CTokenList db;
         db.tokens = {token(u"a", u"1"), token(u"a", u"2"), token(u"a", u"3")};
         db.setDefaultIndex(c.index);
         EXPECT_EQ(db.defaultToken(), db.tokens[c.expected]) << "from " << c.index;
@@ -45,7 +45,7 @@ TEST(TokenList, DefaultIndexIsClampedAsUnsignedAndStoredBack) {
 }
 
 TEST(TokenList, TokenAtOutsideTheListIsNull) {
-    CMemoryTokenDB db;
+    CTokenList db;
     EXPECT_EQ(db.tokenAt(0), nullptr);
     db.tokens = {token(u"a", u"1"), token(u"a", u"2")};
     EXPECT_EQ(db.tokenAt(1), db.tokens[1]);
@@ -54,7 +54,7 @@ TEST(TokenList, TokenAtOutsideTheListIsNull) {
 }
 
 TEST(TokenList, ReplaceRemovesOnlyTheFirstSameTokenAndAppends) {
-    CMemoryTokenDB db;
+    CTokenList db;
     auto first = token(u"app", u"7", u"first");
     auto other = token(u"app", u"8");
     auto second = token(u"app", u"7", u"second");
@@ -70,7 +70,7 @@ TEST(TokenList, ReplaceRemovesOnlyTheFirstSameTokenAndAppends) {
 }
 
 TEST(TokenList, AddWithoutReplaceDropsASameToken) {
-    CMemoryTokenDB db;
+    CTokenList db;
     auto kept = token(u"app", u"7", u"kept");
     db.tokens = {kept};
     db.addToken(token(u"app", u"7", u"dropped"), false);
@@ -85,7 +85,7 @@ TEST(TokenList, AddWithoutReplaceDropsASameToken) {
 }
 
 TEST(TokenList, SameTokenSearchSkipsNullEntries) {
-    CMemoryTokenDB db;
+    CTokenList db;
     db.tokens = {nullptr, token(u"a", u"1")};
     db.addToken(token(u"a", u"1"), true);
     ASSERT_EQ(db.tokens.size(), 2u);
@@ -93,7 +93,7 @@ TEST(TokenList, SameTokenSearchSkipsNullEntries) {
 }
 
 TEST(TokenList, DeletingTheDefaultLastTokenMovesTheDefaultToTheNewLast) {
-    CMemoryTokenDB db;
+    CTokenList db;
     db.tokens = {token(u"a", u"1"), token(u"a", u"2"), token(u"a", u"3")};
     db.setDefaultIndex(2);
     auto held = db.defaultToken();
@@ -109,7 +109,7 @@ TEST(TokenList, DeletingTheDefaultLastTokenMovesTheDefaultToTheNewLast) {
 }
 
 TEST(TokenList, DeletingManyTakesEachPositionOnceAndKeepsTheOrder) {
-    CMemoryTokenDB db;
+    CTokenList db;
     for (const char16_t* serial : {u"0", u"1", u"2", u"3", u"4", u"5"})
         db.tokens.push_back(token(u"a", serial));
     db.setDefaultIndex(4);
