@@ -30,7 +30,6 @@ struct TokenKindTraits {
     // The OCRA suite a seed code of this kind installs (empty: none).
     const char16_t* seedSuite;
 
-    bool advancesCounter() const { return factor == Factor::Counter || factor == Factor::CounterAndTime; }
     bool usesTime() const { return factor == Factor::Time || factor == Factor::CounterAndTime; }
 };
 

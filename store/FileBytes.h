@@ -25,7 +25,8 @@ std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path);
 // left as it was, and the result is the system's error (empty on success). When `path` is a
 // symbolic link, all this happens beside the file it leads to, and the link stays; a link to
 // nothing fails with ENOENT and is left alone.
+std::error_code writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
+
 // When `path` is a symbolic link that leads nowhere, the link's text; otherwise nothing.
 std::optional<std::string> missingLinkTarget(const std::string& path);
 
-std::error_code writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
