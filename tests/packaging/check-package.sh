@@ -69,6 +69,7 @@ while read -r lib; do
 done < <(objdump -p "$binary" | awk '$1 == "NEEDED" { print $2 }')
 hasDep fonts-liberation2 || fail "Depends lacks fonts-liberation2 (the dialog font)"
 hasDep libcurl4 || fail "Depends lacks libcurl4 (opened at the first server call)"
+hasDep libzxing2 || fail "Depends lacks libzxing2 (QR codes)"
 if echo "$depNames" | grep -q -- '-dev$'; then
     fail "Depends names a development package"
 fi

@@ -19,10 +19,11 @@ ALLOWED = {
     "provisioning": {"engine", "platform", "resources"},
     "resources": set(),
     "controls": {"resources"},
-    "ui": {"controls", "resources", "store", "engine", "platform"},
+    "qr": {"engine", "platform"},
+    "ui": {"controls", "resources", "store", "engine", "platform", "qr"},
     "app": None,  # the top: everything
 }
-PAGE_GROUP_MAY_USE = {"ui", "controls", "resources", "store", "provisioning", "engine", "platform"}
+PAGE_GROUP_MAY_USE = {"ui", "controls", "resources", "store", "provisioning", "engine", "platform", "qr"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]', re.M)
 
