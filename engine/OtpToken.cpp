@@ -97,7 +97,7 @@ OtpPair COtpToken::computeOtpOverData(const void* message, std::size_t messageLe
 OtpPair COtpToken::computeOtpAt(std::int64_t movingFactor) const {
     std::uint8_t message[8];
     putBigEndian64(static_cast<std::uint64_t>(movingFactor), message);
-    return computeOtpOverData(message, sizeof message, digits, HashKind::Sha1);
+    return computeOtpOverData(message, sizeof message, digits, hash);
 }
 
 OtpPair COtpToken::computeOtpForTime(std::int64_t seconds, std::int64_t step) const {
@@ -106,6 +106,10 @@ OtpPair COtpToken::computeOtpForTime(std::int64_t seconds, std::int64_t step) co
 }
 
 OtpPair COtpToken::computeOtp() {
+    return computeOtpAtTime(platform::now());
+}
+
+OtpPair COtpToken::computeOtpAtTime(std::int64_t unixSeconds) {
     normaliseInterval();
     const TokenKindTraits& kindTraits = traits();
     const std::int64_t step = timeStep();
@@ -116,10 +120,10 @@ OtpPair COtpToken::computeOtp() {
         return computeOtpAt(movingFactor);
     }
     case TokenKindTraits::Factor::Time:
-        return computeOtpForTime(platform::now(), step);
+        return computeOtpForTime(unixSeconds, step);
     case TokenKindTraits::Factor::CounterAndTime: {
         // A step of 0 has no time step: no code, and the counter stays.
-        const auto steps = stepCount(platform::now(), step);
+        const auto steps = stepCount(unixSeconds, step);
         if (!steps) {
             return {};
         }
@@ -127,7 +131,7 @@ OtpPair COtpToken::computeOtp() {
         putBigEndian64(static_cast<std::uint64_t>(counter), message);
         putBigEndian64(static_cast<std::uint64_t>(*steps), message + 8);
         counter = wrappingAdd(counter, 1);
-        return computeOtpOverData(message, sizeof message, digits, HashKind::Sha1);
+        return computeOtpOverData(message, sizeof message, digits, hash);
     }
     case TokenKindTraits::Factor::None:
         break;
@@ -174,5 +178,5 @@ OtpPair COtpToken::respond(std::u16string_view challenge, std::u16string_view pi
         return respondOcra(challenge, pin);
     }
     const std::string message = platform::toAnsi(challenge);
-    return computeOtpOverData(message.data(), message.size(), digits, HashKind::Sha1);
+    return computeOtpOverData(message.data(), message.size(), digits, hash);
 }

@@ -46,6 +46,9 @@ public:
     bool dualDisplay = false;
     bool spareFlag = true;
     std::u16string ocraSuite;
+    // The HMAC of HOTP, TOTP and the non-OCRA challenge answer (OCRA follows its suite). A token
+    // whose hash is not SHA-1 needs the newer archive record.
+    HashKind hash = HashKind::Sha1;
 
     // Copies `length` bytes to the start of the key buffer; bytes beyond keep their contents.
     // The length is clamped to 0..128.
@@ -67,7 +70,10 @@ public:
     // and change nothing. An interval of 0 becomes 180 first.
     OtpPair computeOtp();
 
-    // HOTP over the 8-byte big-endian moving factor, with the token's digits and checksum.
+    // computeOtp as if the clock read `unixSeconds`.
+    OtpPair computeOtpAtTime(std::int64_t unixSeconds);
+
+    // HOTP over the 8-byte big-endian moving factor, with the token's digits, checksum and hash.
     OtpPair computeOtpAt(std::int64_t movingFactor) const;
 
     // computeOtpAt(seconds / step); the empty pair when step is 0.
@@ -88,7 +94,8 @@ public:
     const TokenKindTraits& traits() const { return traitsOf(kind); }
 
     // Answer to a challenge (or signature over data). The OCRA kinds use the OCRA suite and the
-    // PIN; every other kind truncates the HMAC-SHA1 of the challenge's ANSI bytes and ignores the PIN.
+    // PIN; every other kind truncates the HMAC (the token's hash) of the challenge's ANSI bytes and
+    // ignores the PIN.
     OtpPair respond(std::u16string_view challenge, std::u16string_view pin);
 
     // OCRA responses under the primary and the secondary key. All texts are 8-bit (ANSI) text.

@@ -16,6 +16,7 @@ constexpr TokenKindTraits kKinds[] = {
     {TokenKind::EventTime,       Factor::CounterAndTime,  1,    false, false,  u""},
     {TokenKind::OcraEvent,       Factor::Counter,         2,    true,  false,  u"OCRA-1:HOTP-SHA1-6:C-QN08"},
     {TokenKind::OcraTime,        Factor::Time,            2,    true,  true,   u"OCRA-1:HOTP-SHA1-6:QN08-T1M"},
+    {TokenKind::Totp,            Factor::Time,            2,    false, true,   u""},
 };
 // clang-format on
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-// Algorithm family of a token; stored as a signed 32-bit number. A value outside 0..5 behaves
+// Algorithm family of a token; stored as a signed 32-bit number. A value outside 0..6 behaves
 // as ChallengeOnly.
 enum class TokenKind : std::int32_t {
     Event = 0,
@@ -11,6 +11,8 @@ enum class TokenKind : std::int32_t {
     EventTime = 3,
     OcraEvent = 4,
     OcraTime = 5,
+    // TOTP as other authenticators make it: the step is the whole interval (the period).
+    Totp = 6,
 };
 
 // What a kind means, in one place: the code it makes now, how it answers a challenge, and how

@@ -10,6 +10,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev libzxing-dev qrencode
     fonts-liberation2 xvfb xauth xdotool x11-utils xclip imagemagick dbus-daemon
     python3 openssl
+    oathtool qrencode
 )
 
 missing=()

@@ -164,8 +164,7 @@ void COtpPage::refresh() {
 void COtpPage::updateClockWarning(const COtpToken* token) {
     using namespace resources::ids;
     const std::optional<std::int64_t> offset = platform::clockOffset();
-    const bool timeBased = token && (token->kind == TokenKind::Time || token->kind == TokenKind::EventTime ||
-                                     token->kind == TokenKind::OcraTime);
+    const bool timeBased = token && token->traits().usesTime();
     if (!offset || !timeBased) {
         m_clockWarning->hide();
         return;

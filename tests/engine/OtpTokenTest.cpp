@@ -178,6 +178,63 @@ TEST_F(OtpTokenTest, Rfc6238Sha1ThroughComputeOtpForTime) {
     EXPECT_TRUE(token->computeOtpForTime(59, 0).empty());
 }
 
+// RFC 6238 Appendix B: one key per hash (20, 32 and 64 bytes), 8 digits, a plain 30 s period.
+TEST_F(OtpTokenTest, Rfc6238EveryHashThroughTheTotpKind) {
+    const std::string key = "1234567890123456789012345678901234567890123456789012345678901234";
+    struct Row {
+        std::int64_t time;
+        const char16_t* codes[3]; // SHA-1, SHA-256, SHA-512
+    };
+    const Row rows[] = {
+        {59, {u"94287082", u"46119246", u"90693936"}},
+        {1111111109, {u"07081804", u"68084774", u"25091201"}},
+        {1111111111, {u"14050471", u"67062674", u"99943326"}},
+        {1234567890, {u"89005924", u"91819424", u"93441116"}},
+        {2000000000, {u"69279037", u"90698825", u"38618901"}},
+        {20000000000, {u"65353130", u"77737706", u"47863826"}},
+    };
+    const std::pair<HashKind, int> hashes[] = {{HashKind::Sha1, 20}, {HashKind::Sha256, 32}, {HashKind::Sha512, 64}};
+    for (const Row& row : rows) {
+        for (int n = 0; n < 3; ++n) {
+            COtpToken token;
+            token.kind = TokenKind::Totp;
+            token.digits = 8;
+            token.interval = 30;
+            token.hash = hashes[n].first;
+            token.setPrimaryKey(key.data(), hashes[n].second);
+            now = row.time;
+            EXPECT_EQ(token.computeOtp().first, row.codes[n]) << row.time << " hash " << n;
+            now = 0;
+            EXPECT_EQ(token.computeOtpAtTime(row.time).first, row.codes[n]) << row.time << " hash " << n;
+        }
+    }
+}
+
+// Every code that is not OCRA follows the token's hash: HOTP, event-and-time, sync codes and the
+// plain challenge answer.
+TEST_F(OtpTokenTest, TheTokensHashDrivesEveryNonOcraCode) {
+    for (const HashKind hash : {HashKind::Sha256, HashKind::Sha512}) {
+        auto token = makeToken(TokenKind::Event);
+        token->hash = hash;
+        std::uint8_t message[16];
+        putBigEndian64(0, message);
+        EXPECT_EQ(token->computeOtp(), token->computeOtpOverData(message, 8, 6, hash));
+        putBigEndian64(1, message);
+        EXPECT_EQ(token->syncCodes(), token->computeOtpOverData(message, 8, 6, hash).first + u"," +
+                                          hotpOf(*token, 2));
+        EXPECT_EQ(token->respond(u"4711", u""), token->computeOtpOverData("4711", 4, 6, hash));
+
+        auto both = makeToken(TokenKind::EventTime);
+        both->hash = hash;
+        both->interval = 60;
+        putBigEndian64(0, message);
+        putBigEndian64(static_cast<std::uint64_t>(now / 30), message + 8);
+        EXPECT_EQ(both->computeOtp(), both->computeOtpOverData(message, 16, 6, hash));
+        EXPECT_NE(both->computeOtpOverData(message, 16, 6, hash),
+                  both->computeOtpOverData(message, 16, 6, HashKind::Sha1));
+    }
+}
+
 TEST_F(OtpTokenTest, SecondCodeComesFromTheSecondaryKey) {
     auto token = makeToken(TokenKind::Event);
     const OtpPair pair = token->computeOtpAt(0);
@@ -202,6 +259,7 @@ TEST_F(OtpTokenTest, CounterAdvanceRulesByKind) {
         {TokenKind::Event, 3, true},           {TokenKind::OcraEvent, 3, true},
         {TokenKind::EventTime, 3, true},       {TokenKind::Time, 0, true},
         {TokenKind::OcraTime, 0, true},        {TokenKind::ChallengeOnly, 0, false},
+        {TokenKind::Totp, 0, true},
         {static_cast<TokenKind>(9), 0, false}, {static_cast<TokenKind>(-1), 0, false},
     };
     for (const auto& row : rows) {
@@ -296,6 +354,13 @@ TEST_F(OtpTokenTest, SecondsRemaining) {
     EXPECT_EQ(token->secondsRemaining(), 29);
     now += 28;
     EXPECT_EQ(token->secondsRemaining(), 1);
+
+    // The plain period counts down whole, as do its codes and sync codes.
+    auto totp = makeToken(TokenKind::Totp);
+    totp->interval = 45;
+    now = 45 * 1000 + 10;
+    EXPECT_EQ(totp->secondsRemaining(), 35);
+    EXPECT_EQ(totp->syncCodes(), hotpOf(*totp, 1000) + u"," + hotpOf(*totp, 1001));
 
     for (auto kind : {TokenKind::Event, TokenKind::Time, TokenKind::EventTime, TokenKind::OcraEvent,
                       TokenKind::ChallengeOnly}) {
