@@ -7,12 +7,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QtEndian>
 #include <ZXing/BitMatrix.h>
 #include <ZXing/MultiFormatWriter.h>
 #include <ZXing/ReadBarcode.h>
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <string_view>
 
 namespace {
 
@@ -49,6 +51,25 @@ bool isAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// libpng allocates a chunk's buffer by the length the chunk declares, before reading it: a file of a
+// few hundred bytes can ask for gigabytes. The whole file is in memory, so a chunk that runs past
+// its end is refused here.
+bool pngChunksFit(const QByteArray& png) {
+    const auto size = static_cast<std::uint64_t>(png.size());
+    std::uint64_t at = 8;
+    while (at < size) {
+        if (size - at < 12)
+            return false;
+        const std::uint64_t length = qFromBigEndian<quint32>(png.constData() + at);
+        if (length > size - at - 12)
+            return false;
+        if (QByteArrayView(png.constData() + at + 4, 4) == "IEND")
+            return true;
+        at += length + 12;
+    }
+    return true;
+}
+
 QString tooLarge(const QString& name) {
     return QStringLiteral("%1 is too large a picture to search for QR codes.").arg(name);
 }
@@ -83,6 +104,9 @@ QrFileResult readQrCodesFromBytes(const QByteArray& bytes, const QString& name) 
         return {{}, QStringLiteral("%1 is not a PNG or JPEG picture.").arg(name)};
     if (static_cast<std::uint64_t>(bytes.size()) > kMaxFileBytes)
         return {{}, tooLarge(name)};
+    if (format == std::string_view("png") && !pngChunksFit(bytes))
+        return {{},
+                QStringLiteral("%1 could not be read as a picture: it is cut short or damaged.").arg(name)};
 
     QBuffer buffer;
     buffer.setData(bytes);

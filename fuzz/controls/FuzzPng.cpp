@@ -1,39 +1,17 @@
 // PNG decoding of arbitrary bytes, then every drawing operation on whatever decodes.
 #include "controls/9Image.h"
 #include "controls/xImage.h"
+#include "fuzz/PngChecksums.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-#include <zlib.h>
-
-namespace {
-
-// Mutations rarely keep chunk checksums right, and a wrong one stops the decoder at once; so
-// every whole chunk gets its checksum recomputed, and the fuzzer reaches the decoding proper.
-void fixChecksums(std::vector<std::uint8_t>& png) {
-    std::size_t at = 8;
-    while (at + 12 <= png.size()) {
-        const std::size_t length = (std::size_t(png[at]) << 24) | (std::size_t(png[at + 1]) << 16) |
-                                   (std::size_t(png[at + 2]) << 8) | png[at + 3];
-        if (length > png.size() - at - 12) {
-            return;
-        }
-        const uLong crc = crc32(0, png.data() + at + 4, uInt(length + 4));
-        for (int i = 0; i < 4; ++i) {
-            png[at + 8 + length + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
-        }
-        at += length + 12;
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::uint8_t> bytes(data, data + size);
     // Odd sizes keep the checksums as they came, so the checksum test itself is fuzzed too.
     if (size % 2 == 0) {
-        fixChecksums(bytes);
+        fixPngChecksums(bytes);
     }
     const std::shared_ptr<CxImage> image = CxImage::Decode(bytes);
     if (!image) {

@@ -113,6 +113,25 @@ TEST_F(QrCodesTest, ReadsEveryCodeInAPictureFileAndSaysWhyWhenItCannot) {
          [] { return qrtest::qrencodePng(kUri).left(120); },
          {},
          "cut.png could not be read as a picture"},
+        {"long-chunk.png",
+         [] {
+             // A text chunk claiming 2 GB in a file of a few hundred bytes.
+             QByteArray png = qrtest::qrencodePng(kUri);
+             return png.insert(33, QByteArray::fromHex("7fffff00") + "tEXt" + QByteArray(12, 'x'));
+         },
+         {},
+         "long-chunk.png could not be read as a picture"},
+        {"scrambled.png",
+         [] {
+             // Whole chunks, but the image data is noise.
+             QByteArray png = qrtest::qrencodePng(kUri);
+             const qsizetype data = png.indexOf("IDAT") + 4;
+             for (qsizetype i = data; i < data + 16; ++i)
+                 png[i] = char(0xa5 ^ i);
+             return png;
+         },
+         {},
+         "scrambled.png could not be read as a picture"},
         {"empty.jpg", [] { return QByteArray(); }, {}, "is not a PNG or JPEG picture"},
         {"huge.png", [] { return pngClaiming(40000, 40000); }, {}, "huge.png is too large a picture"},
         {"missing.png", nullptr, {}, "Cannot read missing.png"},
