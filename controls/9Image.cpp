@@ -1,7 +1,7 @@
 #include "controls/9Image.h"
 
-std::shared_ptr<C9Image> C9Image::FromPng(int id) {
-    const std::shared_ptr<CxImage> picture = LoadPng(id);
+std::shared_ptr<C9Image> C9Image::FromPng(int id, int scale) {
+    const std::shared_ptr<CxImage> picture = LoadPng(id, scale);
     return picture ? std::make_shared<C9Image>(*picture) : std::make_shared<C9Image>();
 }
 
@@ -29,24 +29,31 @@ void C9Image::Draw(Surface& dc, const CRect& r) const {
     if (!IsValid()) {
         return;
     }
+    // Targets are logical; pieces are cut in pixels, margins times the picture's scale.
     const int w = GetWidth();
     const int h = GetHeight();
+    const int lw = logicalWidth();
+    const int lh = logicalHeight();
     const int l = m_left;
     const int rt = m_right;
     const int t = m_top;
     const int b = m_bottom;
+    const int pl = l * scale();
+    const int pr = rt * scale();
+    const int pt = t * scale();
+    const int pb = b * scale();
 
     CxImage::Draw(dc, r.left, r.top, CRect{r.left, r.top, r.left + l, r.top + t});
-    drawPiece(dc, {l, 0, w - rt, t}, {r.left + l, r.top, r.right - rt, r.top + t}, m_stretchTopBottom);
-    CxImage::Draw(dc, r.right - w, r.top, CRect{r.right - rt, r.top, r.right, r.top + t});
+    drawPiece(dc, {pl, 0, w - pr, pt}, {r.left + l, r.top, r.right - rt, r.top + t}, m_stretchTopBottom);
+    CxImage::Draw(dc, r.right - lw, r.top, CRect{r.right - rt, r.top, r.right, r.top + t});
 
-    drawPiece(dc, {0, t, l, h - b}, {r.left, r.top + t, r.left + l, r.bottom - b}, m_stretchSides);
-    drawPiece(dc, {l, t, w - rt, h - b}, {r.left + l, r.top + t, r.right - rt, r.bottom - b}, m_stretchSides);
-    drawPiece(dc, {w - rt, t, w, h - b}, {r.right - rt, r.top + t, r.right, r.bottom - b}, m_stretchSides);
+    drawPiece(dc, {0, pt, pl, h - pb}, {r.left, r.top + t, r.left + l, r.bottom - b}, m_stretchSides);
+    drawPiece(dc, {pl, pt, w - pr, h - pb}, {r.left + l, r.top + t, r.right - rt, r.bottom - b}, m_stretchSides);
+    drawPiece(dc, {w - pr, pt, w, h - pb}, {r.right - rt, r.top + t, r.right, r.bottom - b}, m_stretchSides);
 
-    CxImage::Draw(dc, r.left, r.bottom - h, CRect{r.left, r.bottom - b, r.left + l, r.bottom});
-    drawPiece(dc, {l, h - b, w - rt, h}, {r.left + l, r.bottom - b, r.right - rt, r.bottom},
+    CxImage::Draw(dc, r.left, r.bottom - lh, CRect{r.left, r.bottom - b, r.left + l, r.bottom});
+    drawPiece(dc, {pl, h - pb, w - pr, h}, {r.left + l, r.bottom - b, r.right - rt, r.bottom},
               m_stretchTopBottom);
     // The corner crop has the target's size, so tiling and stretching agree but for alpha.
-    drawPiece(dc, {w - rt, h - b, w, h}, {r.right - rt, r.bottom - b, r.right, r.bottom}, m_stretchTopBottom);
+    drawPiece(dc, {w - pr, h - pb, w, h}, {r.right - rt, r.bottom - b, r.right, r.bottom}, m_stretchTopBottom);
 }

@@ -5,15 +5,17 @@
 #include <memory>
 
 // A nine-patch image: four unscaled corners, edges and centre tiled or stretched to fill a
-// rectangle of any size. Margins count pixels from each side of the picture.
+// rectangle of any size. Margins count logical pixels from each side of the picture (twice as many
+// pixels in a 2x picture).
 class C9Image : public CxImage {
 public:
     C9Image() = default;
     explicit C9Image(const CxImage& image) : CxImage(image) {}
     ~C9Image() override = default;
 
-    // PNG resource `id` as a nine-patch; an empty one (which draws nothing) when it is missing.
-    static std::shared_ptr<C9Image> FromPng(int id);
+    // PNG resource `id` (drawn for `scale`, see CxImage::Load) as a nine-patch; an empty one
+    // (which draws nothing) when it is missing.
+    static std::shared_ptr<C9Image> FromPng(int id, int scale = 1);
 
     virtual void SetMargins(int left, int right, int top, int bottom);
     using CxImage::Draw;

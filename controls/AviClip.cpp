@@ -165,8 +165,13 @@ void collectFrames(std::span<const std::uint8_t> body, std::vector<std::span<con
 
 } // namespace
 
-std::optional<CAviClip> CAviClip::Load(int id) {
-    return Parse(resources::find(resources::ResourceType::Avi, id));
+std::optional<CAviClip> CAviClip::Load(int id, int scale) {
+    const resources::ScaledResource found = resources::findScaled(resources::ResourceType::Avi, id, scale);
+    std::optional<CAviClip> clip = Parse(found.bytes);
+    if (clip) {
+        clip->m_scale = found.scale;
+    }
+    return clip;
 }
 
 std::optional<CAviClip> CAviClip::Parse(std::span<const std::uint8_t> bytes) {

@@ -7,6 +7,9 @@
 // The pixel surface that pages, buttons and images draw on: an RGB32 buffer (0xffRRGGBB, the
 // layout of QImage::Format_RGB32) with a window origin and a clipping rectangle, playing the part
 // of a device context so that every drawing formula works and tests without a display.
+//
+// Drawing takes logical coordinates; a surface of scale N has N x N device pixels for each
+// logical pixel, so that a page lays out as at 1x and its pictures keep their own detail.
 
 struct CPoint {
     int x = 0;
@@ -56,15 +59,27 @@ public:
         CRect clip;
     };
 
-    // A surface that owns its pixels, all set to `fill`.
-    Surface(int width, int height, std::uint32_t fill = rgb(0, 0, 0));
+    // A surface that owns its pixels, all set to `fill`; width and height count device pixels.
+    Surface(int width, int height, std::uint32_t fill = rgb(0, 0, 0), int scale = 1);
     // A surface over someone else's pixels (a QImage's bits); `stride` counts pixels per line.
-    Surface(std::uint32_t* bits, int width, int height, int stride);
+    Surface(std::uint32_t* bits, int width, int height, int stride, int scale = 1);
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
 
+    // Device pixels.
     int width() const { return m_width; }
     int height() const { return m_height; }
+    // Device pixels per logical pixel, 1 or more.
+    int scale() const { return m_scale; }
+    // Device x or y of a logical x or y.
+    int deviceX(int x) const { return (x - m_origin.x) * m_scale; }
+    int deviceY(int y) const { return (y - m_origin.y) * m_scale; }
+    // The device pixels of a logical rectangle.
+    CRect toDevice(const CRect& r) const {
+        return {deviceX(r.left), deviceY(r.top), deviceX(r.right), deviceY(r.bottom)};
+    }
+    // The device clipping rectangle.
+    const CRect& deviceClip() const { return m_clip; }
 
     // Device coordinates: (0, 0) is the first pixel whatever the origin.
     std::uint32_t pixel(int x, int y) const { return m_bits[std::size_t(y) * m_stride + x]; }
@@ -78,8 +93,9 @@ public:
     void setWindowOrigin(CPoint origin) { m_origin = origin; }
     void offsetWindowOrigin(int dx, int dy) { m_origin = {m_origin.x + dx, m_origin.y + dy}; }
 
-    // The clipping rectangle in logical coordinates (GetClipBox): never larger than the surface.
-    CRect clipBox() const { return m_clip.offset(m_origin.x, m_origin.y); }
+    // The clipping rectangle in logical coordinates (GetClipBox): never larger than the surface;
+    // a device edge within a logical pixel counts that pixel in.
+    CRect clipBox() const;
     // Narrows the clipping to the logical rectangle `r`.
     void intersectClip(const CRect& r);
     // Clipping back to the whole surface.
@@ -93,7 +109,7 @@ public:
 
     // Fills the logical rectangle `r`, within the clipping, with the colour `c`.
     void fillRect(const CRect& r, std::uint32_t c);
-    // Inverts the colour of the logical pixel (x, y) when it lies within the clipping.
+    // Inverts the colour of the logical pixel (x, y) where it lies within the clipping.
     void invertPixel(int x, int y);
 
 private:
@@ -102,6 +118,7 @@ private:
     int m_width = 0;
     int m_height = 0;
     int m_stride = 0;
+    int m_scale = 1;
     CPoint m_origin;
     CRect m_clip; // device coordinates
 };

@@ -110,16 +110,20 @@ CxImage::CxImage(int width, int height, std::vector<std::uint32_t> pixels, std::
     m_alpha = std::move(alpha);
 }
 
-std::shared_ptr<CxImage> CxImage::LoadPng(int id) {
-    return Load(resources::ResourceType::Png, id);
+std::shared_ptr<CxImage> CxImage::LoadPng(int id, int scale) {
+    return Load(resources::ResourceType::Png, id, scale);
 }
 
-std::shared_ptr<CxImage> CxImage::Load(resources::ResourceType type, int id) {
-    const std::span<const std::uint8_t> bytes = resources::find(type, id);
-    if (bytes.empty()) {
+std::shared_ptr<CxImage> CxImage::Load(resources::ResourceType type, int id, int scale) {
+    const resources::ScaledResource found = resources::findScaled(type, id, scale);
+    if (found.bytes.empty()) {
         return nullptr;
     }
-    return Decode(bytes);
+    std::shared_ptr<CxImage> image = Decode(found.bytes);
+    if (image) {
+        image->setScale(found.scale);
+    }
+    return image;
 }
 
 std::shared_ptr<CxImage> CxImage::Decode(std::span<const std::uint8_t> bytes) {
@@ -158,39 +162,59 @@ std::shared_ptr<CxImage> CxImage::Decode(std::span<const std::uint8_t> bytes) {
                                      std::move(alpha));
 }
 
+namespace {
+
+// Device pixels that `pixels` picture pixels of scale `pictureScale` cover on a surface of `scale`.
+int deviceExtent(int pixels, int pictureScale, int scale) {
+    return int((std::int64_t(pixels) * scale + pictureScale - 1) / pictureScale);
+}
+
+} // namespace
+
 void CxImage::Draw(Surface& dc, int x, int y, std::optional<CRect> clip) const {
     if (!IsValid()) {
         return;
     }
-    CRect area{x, y, x + m_width, y + m_height};
+    const int s = dc.scale();
+    const int left = dc.deviceX(x);
+    const int top = dc.deviceY(y);
+    CRect area{left, top, left + deviceExtent(m_width, m_scale, s), top + deviceExtent(m_height, m_scale, s)};
     if (clip) {
-        area = area.intersected(*clip);
+        area = area.intersected(dc.toDevice(*clip));
     }
-    area = area.intersected(dc.clipBox());
+    area = area.intersected(dc.deviceClip());
     if (area.isEmpty()) {
         return;
     }
-    const CPoint origin = dc.windowOrigin();
-    for (int ly = area.top; ly < area.bottom; ++ly) {
-        std::uint32_t* line = dc.scanLine(ly - origin.y) - origin.x;
-        const std::size_t row = std::size_t(ly - y) * m_width;
-        for (int lx = area.left; lx < area.right; ++lx) {
-            const std::size_t i = row + std::size_t(lx - x);
+    drawDevice(dc, left, top, area);
+}
+
+void CxImage::drawDevice(Surface& dc, int x, int y, const CRect& area) const {
+    const int s = dc.scale();
+    // Each device pixel takes the picture's pixel under it: the identity when the scales agree.
+    const auto source = [this, s](int d) {
+        return s == m_scale ? std::size_t(d) : std::size_t(std::int64_t(d) * m_scale / s);
+    };
+    for (int dy = area.top; dy < area.bottom; ++dy) {
+        std::uint32_t* line = dc.scanLine(dy);
+        const std::size_t row = source(dy - y) * std::size_t(m_width);
+        for (int dx = area.left; dx < area.right; ++dx) {
+            const std::size_t i = row + source(dx - x);
             const unsigned a = m_alpha.empty() ? 255u : m_alpha[i];
             if (a == 0) {
                 continue;
             }
-            const std::uint32_t s = colourAt(i);
-            std::uint32_t& d = line[lx];
+            const std::uint32_t c = colourAt(i);
+            std::uint32_t& d = line[dx];
             if (a == 255) {
-                d = s;
+                d = c;
                 continue;
             }
             // The >> 8 (not / 255) is the product's formula: 128 of 200 over 100 gives 149.
             const auto mix = [a](int sc, int dc) {
                 return int((unsigned(sc) * a + unsigned(dc) * (255 - a)) >> 8);
             };
-            d = rgb(mix(redOf(s), redOf(d)), mix(greenOf(s), greenOf(d)), mix(blueOf(s), blueOf(d)));
+            d = rgb(mix(redOf(c), redOf(d)), mix(greenOf(c), greenOf(d)), mix(blueOf(c), blueOf(d)));
         }
     }
 }
@@ -199,13 +223,23 @@ void CxImage::Tile(Surface& dc, const CRect& rect) const {
     if (!IsValid()) {
         return;
     }
-    const int width = rect.width();
-    const int height = rect.height();
-    for (int y = 0; y < height; y += m_height) {
-        for (int x = 0; x < width; x += m_width) {
-            const CRect tile{rect.left + x, rect.top + y, rect.left + x + std::min(m_width, width - x),
-                             rect.top + y + std::min(m_height, height - y)};
-            Draw(dc, rect.left + x, rect.top + y, tile);
+    // Tiles step by the device size of the picture, so a 2x picture tiles without a seam even
+    // where its logical size is not whole.
+    const int s = dc.scale();
+    const CRect target = dc.toDevice(rect);
+    const CRect visible = target.intersected(dc.deviceClip());
+    if (visible.isEmpty()) {
+        return;
+    }
+    const int w = deviceExtent(m_width, m_scale, s);
+    const int h = deviceExtent(m_height, m_scale, s);
+    for (int y = target.top; y < target.bottom; y += h) {
+        for (int x = target.left; x < target.right; x += w) {
+            const CRect tile = CRect{x, y, std::min(x + w, target.right), std::min(y + h, target.bottom)}
+                                   .intersected(visible);
+            if (!tile.isEmpty()) {
+                drawDevice(dc, x, y, tile);
+            }
         }
     }
 }
@@ -214,20 +248,20 @@ void CxImage::Stretch(Surface& dc, const CRect& rect) const {
     if (!IsValid() || rect.isEmpty()) {
         return;
     }
-    const CRect area = rect.intersected(dc.clipBox());
+    const CRect target = dc.toDevice(rect);
+    const CRect area = target.intersected(dc.deviceClip());
     if (area.isEmpty()) {
         return;
     }
-    const CPoint origin = dc.windowOrigin();
-    const std::int64_t dw = rect.width();
-    const std::int64_t dh = rect.height();
-    for (int ly = area.top; ly < area.bottom; ++ly) {
+    const std::int64_t dw = target.width();
+    const std::int64_t dh = target.height();
+    for (int dy = area.top; dy < area.bottom; ++dy) {
         // Each target pixel takes the source pixel under its centre.
-        const auto sy = std::size_t((2 * std::int64_t(ly - rect.top) + 1) * m_height / (2 * dh));
-        std::uint32_t* line = dc.scanLine(ly - origin.y) - origin.x;
-        for (int lx = area.left; lx < area.right; ++lx) {
-            const auto sx = std::size_t((2 * std::int64_t(lx - rect.left) + 1) * m_width / (2 * dw));
-            line[lx] = colourAt(sy * m_width + sx);
+        const auto sy = std::size_t((2 * std::int64_t(dy - target.top) + 1) * m_height / (2 * dh));
+        std::uint32_t* line = dc.scanLine(dy);
+        for (int dx = area.left; dx < area.right; ++dx) {
+            const auto sx = std::size_t((2 * std::int64_t(dx - target.left) + 1) * m_width / (2 * dw));
+            line[dx] = colourAt(sy * m_width + sx);
         }
     }
 }
@@ -241,6 +275,7 @@ bool CxImage::Crop(int left, int top, int right, int bottom, CxImage& out) const
     CxImage part;
     part.m_width = r.width();
     part.m_height = r.height();
+    part.m_scale = m_scale;
     part.m_palette = m_palette;
     const auto copyRows = [&](const auto& from, auto& to) {
         to.reserve(std::size_t(part.m_width) * part.m_height);

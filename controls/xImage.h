@@ -3,6 +3,7 @@
 #include "controls/Surface.h"
 #include "resources/Resources.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -11,6 +12,10 @@
 
 // An image with an optional 8-bit alpha plane: 24-bit colour, or 8-bit with a palette after
 // GrayScale(). Rows run from the top (y = 0) down. An empty image draws nothing.
+//
+// A picture drawn for a denser screen has a scale of 2: two pixels a side for each logical pixel.
+// Drawing places it by logical coordinates, so on a surface of the same scale every pixel lands
+// as it is; on any other surface each device pixel takes the picture's pixel under it.
 class CxImage {
 public:
     CxImage() = default;
@@ -24,15 +29,22 @@ public:
     virtual ~CxImage() = default;
 
     // Resource `id` of type PNG, decoded; null when it is missing or cannot be decoded.
-    static std::shared_ptr<CxImage> LoadPng(int id);
-    // Any PNG-encoded resource (the digit strip is a Bitmap resource stored as PNG).
-    static std::shared_ptr<CxImage> Load(resources::ResourceType type, int id);
+    static std::shared_ptr<CxImage> LoadPng(int id, int scale = 1);
+    // Any PNG-encoded resource (the digit strip is a Bitmap resource stored as PNG), in the
+    // variant drawn for `scale`, or the 1x one when there is none (its scale() says which).
+    static std::shared_ptr<CxImage> Load(resources::ResourceType type, int id, int scale = 1);
     // Decodes PNG bytes from anywhere; null for anything that is not a whole, sane PNG.
     static std::shared_ptr<CxImage> Decode(std::span<const std::uint8_t> bytes);
 
     bool IsValid() const { return m_width > 0 && m_height > 0; }
+    // Pixels.
     int GetWidth() const { return m_width; }
     int GetHeight() const { return m_height; }
+    // Pixels a side per logical pixel; the size in logical pixels (what a window is sized to).
+    int scale() const { return m_scale; }
+    void setScale(int scale) { m_scale = std::max(scale, 1); }
+    int logicalWidth() const { return m_width / m_scale; }
+    int logicalHeight() const { return m_height / m_scale; }
     // 24, or 8 after GrayScale(); 0 when empty.
     int GetBpp() const { return IsValid() ? (m_index.empty() ? 24 : 8) : 0; }
     bool AlphaIsValid() const { return !m_alpha.empty(); }
@@ -49,8 +61,8 @@ public:
     void Tile(Surface& dc, const CRect& rect) const;
     // Scales the whole image to `rect` (nearest pixel) and copies it, ignoring alpha.
     void Stretch(Surface& dc, const CRect& rect) const;
-    // Copies the sub-rectangle (right and bottom exclusive, clamped to the image), alpha included,
-    // into `out`; false, and `out` emptied, when nothing of it lies inside the image.
+    // Copies the sub-rectangle (in pixels, right and bottom exclusive, clamped to the image), alpha
+    // and scale included, into `out`; false, and `out` emptied, when nothing of it lies inside.
     bool Crop(int left, int top, int right, int bottom, CxImage& out) const;
     // Turns the colour into 8-bit grey with a 256-level grey palette; alpha stays.
     bool GrayScale();
@@ -63,8 +75,12 @@ private:
         return 0xff000000u | (m_index.empty() ? m_rgb[i] : m_palette[m_index[i]]);
     }
 
+    // Blends the image with its top-left pixel at device (x, y), within the device rectangle `area`.
+    void drawDevice(Surface& dc, int x, int y, const CRect& area) const;
+
     int m_width = 0;
     int m_height = 0;
+    int m_scale = 1;
     std::vector<std::uint32_t> m_rgb;     // 24-bit colour, 0x00RRGGBB
     std::vector<std::uint8_t> m_index;    // 8-bit colour: indices into m_palette
     std::vector<std::uint32_t> m_palette; // 256 entries when m_index is used

@@ -11,6 +11,7 @@ namespace resources::detail {
 struct EmbeddedResource {
     ResourceType type;
     int id;
+    int scale; // 1, or 2 for a picture drawn at twice the density
     const std::uint8_t* data;
     const std::size_t* size; // an address, so the table needs no dynamic initialisation
 };

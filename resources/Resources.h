@@ -17,4 +17,12 @@ enum class ResourceType {
 // The bytes of resource `id` of `type`; an empty span when there is none.
 std::span<const std::uint8_t> find(ResourceType type, int id);
 
+// A resource in the variant drawn for `scale` device pixels per pixel (1 or 2).
+struct ScaledResource {
+    std::span<const std::uint8_t> bytes; // empty when the resource is missing at every scale
+    int scale = 1;                       // the scale `bytes` were drawn for
+};
+// Resource `id` of `type` drawn for `scale`; the 1x variant when there is none for `scale`.
+ScaledResource findScaled(ResourceType type, int id, int scale);
+
 } // namespace resources

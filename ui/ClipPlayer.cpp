@@ -1,7 +1,11 @@
 #include "ui/ClipPlayer.h"
 
+#include "controls/ScaledPicture.h"
+#include "ui/SurfacePainter.h"
+
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 CClipPlayer::CClipPlayer(QWidget* parent) : QWidget(parent) {
@@ -11,19 +15,35 @@ CClipPlayer::CClipPlayer(QWidget* parent) : QWidget(parent) {
 }
 
 bool CClipPlayer::Open(int id) {
-    const std::optional<CAviClip> clip = CAviClip::Load(id);
+    const int scale = pictureScaleFor(surfaceScaleOf(*this));
+    const std::optional<CAviClip> clip = CAviClip::Load(id, scale);
     if (!clip) {
         Stop();
+        m_clipId = 0;
         m_frames.clear();
         m_period = 0;
         update();
         return false;
     }
-    return Open(*clip);
+    const bool opened = Open(*clip);
+    m_clipId = id;
+    m_clipScale = scale;
+    return opened;
 }
 
 bool CClipPlayer::Open(const CAviClip& clip) {
     Stop();
+    m_clipId = 0;
+    setFrames(clip);
+    // A clip that names no period still plays, at the usual 12 frames a second.
+    m_period = clip.microSecondsPerFrame() != 0 ? clip.microSecondsPerFrame() : 83333;
+    m_frame = 0;
+    resize(clip.width() / clip.scale(), clip.height() / clip.scale());
+    update();
+    return !m_frames.empty();
+}
+
+void CClipPlayer::setFrames(const CAviClip& clip) {
     m_frames.clear();
     for (int i = 0; i < clip.frameCount(); ++i) {
         QImage image(clip.width(), clip.height(), QImage::Format_RGB32);
@@ -31,14 +51,10 @@ bool CClipPlayer::Open(const CAviClip& clip) {
             std::memcpy(image.scanLine(y), clip.frame(i).data() + std::size_t(y) * std::size_t(clip.width()),
                         std::size_t(clip.width()) * 4);
         }
+        image.setDevicePixelRatio(clip.scale());
         m_frames.push_back(std::move(image));
     }
-    // A clip that names no period still plays, at the usual 12 frames a second.
-    m_period = clip.microSecondsPerFrame() != 0 ? clip.microSecondsPerFrame() : 83333;
-    m_frame = 0;
-    resize(clip.width(), clip.height());
-    update();
-    return !m_frames.empty();
+    m_frame = std::min(m_frame, std::max(0, int(m_frames.size()) - 1));
 }
 
 void CClipPlayer::Play() {
@@ -70,10 +86,20 @@ void CClipPlayer::advance() {
 }
 
 void CClipPlayer::paintEvent(QPaintEvent*) {
+    // Moved to a screen of another scale: the clip drawn for it, decoded once on the way.
+    const int wanted = pictureScaleFor(surfaceScaleOf(*this));
+    if (m_clipId != 0 && wanted != m_clipScale) {
+        if (const std::optional<CAviClip> clip = CAviClip::Load(m_clipId, wanted))
+            setFrames(*clip);
+        m_clipScale = wanted;
+    }
     QPainter painter(this);
     if (m_frames.empty()) {
         painter.fillRect(rect(), palette().color(backgroundRole()));
         return;
     }
-    painter.drawImage(0, 0, m_frames[std::size_t(m_frame)]);
+    const QImage& frame = m_frames[std::size_t(m_frame)];
+    if (std::abs(devicePixelRatioF() - frame.devicePixelRatio()) > 1e-6)
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QPointF(0, 0), frame);
 }

@@ -11,7 +11,8 @@
 
 // Plays an AVI clip resource (the progress animation) the way the animation control does: the
 // widget takes the frame size on Open(), and Play() shows the frames from the first to the last,
-// over and over, at the clip's own frame period. Frames are opaque.
+// over and over, at the clip's own frame period. Frames are opaque. A clip resource opened by id
+// plays in the variant drawn for the screen's scale, and follows the window to another screen.
 class CClipPlayer : public QWidget {
     Q_OBJECT
 
@@ -35,7 +36,11 @@ protected:
 
 private:
     void advance();
+    // Replaces the frames by those of `clip`, keeping the place in the loop.
+    void setFrames(const CAviClip& clip);
 
+    int m_clipId = 0; // the resource opened by id, 0 for a clip handed over
+    int m_clipScale = 1; // the picture scale its frames were asked for
     std::vector<QImage> m_frames;
     std::uint32_t m_period = 0;
     int m_frame = 0;

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "controls/9Image.h"
-#include "controls/xImage.h"
+#include "controls/ScaledPicture.h"
 #include "resources/DialogTemplates.h"
 #include "ui/FixDPIDialog.h"
 #include "ui/NavigationBar.h"
 #include "ui/Page.h"
 #include "ui/PageWidget.h"
+#include "ui/SurfacePainter.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -29,10 +29,11 @@ constexpr int IDC_NAVIGATION_BAR = 1017;
 // Windows drawn with a nine-patch frame a few pixels outside them.
 struct FrameList {
     QList<QPointer<QWidget>> windows;
-    std::shared_ptr<C9Image> image;
+    CScaledPicture<C9Image> picture;
     int outset = 2;
 
     void draw(Surface& dc) const {
+        const std::shared_ptr<C9Image>& image = picture.forScale(dc.scale());
         if (!image || !image->IsValid())
             return;
         for (const QPointer<QWidget>& window : windows) {
@@ -72,8 +73,9 @@ public:
 
     // WM_ERASEBKGND: background picture, the panel and the edit frames, then the page's own.
     bool EraseBackground(Surface& dc) override {
-        if (m_background && m_background->IsValid()) {
-            m_background->Draw(dc, 0, 0);
+        const std::shared_ptr<CxImage>& background = m_background.forScale(dc.scale());
+        if (background && background->IsValid()) {
+            background->Draw(dc, 0, 0);
         } else {
             // No picture: what the window system would erase with.
             const QColor c = palette().color(backgroundRole());
@@ -132,7 +134,7 @@ protected:
     FrameList m_panels;
     QPointer<CNavigationBar> m_navigationBar;
     CPageNavigator* m_navigator = nullptr;
-    std::shared_ptr<CxImage> m_background;
+    CScaledPicture<CxImage> m_background;
 
 private:
     // The bar's part of WM_INITDIALOG: a bar exactly on placeholder 1017, when the page has one.
@@ -147,11 +149,9 @@ private:
     }
 
     void initDecoration() {
-        m_background = CxImage::LoadPng(T::BackgroundPicture);
+        m_background = scaledPng(T::BackgroundPicture);
 
-        m_editFrames.image = C9Image::FromPng(picture::EditFrame);
-        m_editFrames.image->SetMargins(2, 2, 2, 2);
-        m_editFrames.image->SetStretch(false, false);
+        m_editFrames.picture = scaledNinePatch(picture::EditFrame, 2, 2, 2, 2, false, false);
         for (QObject* child : children()) {
             // Exactly edit boxes, as the class name "Edit" picks them.
             if (child->metaObject() != &QLineEdit::staticMetaObject)
@@ -161,17 +161,16 @@ private:
             m_editFrames.windows.append(edit);
         }
 
-        m_panels.image = C9Image::FromPng(picture::Panel);
-        m_panels.image->SetMargins(10, 10, 10, 10);
-        m_panels.image->SetStretch(false, true);
+        m_panels.picture = scaledNinePatch(picture::Panel, 10, 10, 10, 10, false, true);
         if (QWidget* panel = item(IDC_PANEL)) {
             panel->hide();
             m_panels.windows.append(panel);
         }
 
-        // The page takes the size of its picture; the resize map re-places the controls.
-        if (m_background && m_background->IsValid()) {
-            resize(m_background->GetWidth(), m_background->GetHeight());
+        // The page takes the logical size of its picture; the resize map re-places the controls.
+        const std::shared_ptr<CxImage>& background = m_background.forScale(surfaceScaleOf(*this));
+        if (background && background->IsValid()) {
+            resize(background->logicalWidth(), background->logicalHeight());
             // A hidden window gets its resize event only when shown; the bar needs the final
             // places now.
             m_resize.DlgResize_UpdateLayout(size());

@@ -1,8 +1,8 @@
 #include "ui/PageWidget.h"
 
+#include "ui/SurfacePainter.h"
+
 #include <QCoreApplication>
-#include <QImage>
-#include <QPainter>
 #include <QResizeEvent>
 
 namespace {
@@ -28,13 +28,7 @@ void CPageWidget::postCommand(int id) {
 }
 
 void CPageWidget::paintEvent(QPaintEvent*) {
-    QImage image(size(), QImage::Format_RGB32);
-    image.fill(palette().color(backgroundRole()));
-    Surface dc(reinterpret_cast<std::uint32_t*>(image.bits()), image.width(), image.height(),
-               int(image.bytesPerLine() / 4));
-    EraseBackground(dc);
-    QPainter painter(this);
-    painter.drawImage(0, 0, image);
+    paintThroughSurface(*this, [this](Surface& dc) { EraseBackground(dc); }, palette().color(backgroundRole()));
 }
 
 void CPageWidget::resizeEvent(QResizeEvent* event) {

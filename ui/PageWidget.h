@@ -6,9 +6,10 @@
 
 #include <QWidget>
 
-// The window side shared by every page: it paints through a Surface (so pictures blend with the
-// same formulas everywhere), hands commands to onCommand, takes posted commands, and keeps its
-// controls placed by the resize map when it grows.
+// The window side shared by every page: it paints through a Surface at its screen's scale (so
+// pictures blend with the same formulas everywhere and stay sharp on dense screens), hands
+// commands to onCommand, takes posted commands, and keeps its controls placed by the resize map
+// when it grows.
 class CPageWidget : public QWidget, public CBackgroundPainter, public CommandTarget {
     Q_OBJECT
 

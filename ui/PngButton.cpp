@@ -1,10 +1,10 @@
 #include "ui/PngButton.h"
 
+#include "ui/SurfacePainter.h"
+
 #include <QAccessibleWidget>
-#include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPointer>
 
 namespace {
@@ -105,16 +105,27 @@ QString CPngButton::stripMnemonics(const QString& text) {
 
 bool CPngButton::SetImages(int normal, int hover, int pressed) {
     setToolTip(stripMnemonics(m_text));
-    m_normal = CxImage::LoadPng(normal);
-    if (!m_normal) {
+    m_normal = scaledPng(normal);
+    const std::shared_ptr<CxImage>& face = m_normal.forScale(surfaceScaleOf(*this));
+    if (!face) {
+        m_normal = {};
+        m_hover = {};
+        m_pressed = {};
+        m_disabled = {};
         return false;
     }
-    resize(m_normal->GetWidth(), m_normal->GetHeight());
-    m_hover = CxImage::LoadPng(hover);
-    m_pressed = CxImage::LoadPng(pressed);
-    m_disabled = std::make_shared<CxImage>(*m_normal);
-    m_disabled->GrayScale();
-    m_disabled->Gamma(2.0);
+    resize(face->logicalWidth(), face->logicalHeight());
+    m_hover = scaledPng(hover);
+    m_pressed = scaledPng(pressed);
+    // The disabled face is the normal one in grey, made only when a disabled button is drawn.
+    m_disabled = CScaledPicture<CxImage>([normal](int scale) {
+        std::shared_ptr<CxImage> grey = CxImage::LoadPng(normal, scale);
+        if (grey) {
+            grey->GrayScale();
+            grey->Gamma(2.0);
+        }
+        return grey;
+    });
     update();
     return true;
 }
@@ -147,20 +158,21 @@ void CPngButton::PaintTo(Surface& dc) {
 
     const bool pressed = (m_state & Pressed) != 0;
     const bool hoverMode = (m_style & Hover) != 0;
+    const int scale = dc.scale();
     std::shared_ptr<CxImage> face;
     int offset = 0;
     if (!isEnabled()) {
-        face = m_disabled;
+        face = m_disabled.forScale(scale);
     } else if (pressed) {
-        face = m_pressed;
+        face = m_pressed.forScale(scale);
         offset = 1;
     } else if (hoverMode ? (m_state & MouseOver) != 0 : (m_state & Focus) != 0) {
-        face = m_hover;
+        face = m_hover.forScale(scale);
     } else {
-        face = m_normal;
+        face = m_normal.forScale(scale);
     }
     if (!face) {
-        face = m_normal;
+        face = m_normal.forScale(scale);
     }
     if (face) {
         face->Draw(dc, offset, offset);
@@ -244,16 +256,7 @@ void CPngButton::drawFocusRect(Surface& dc) const {
 }
 
 void CPngButton::paintEvent(QPaintEvent*) {
-    // Double buffering: compose off-screen, then one copy to the window.
-    QImage buffer(size(), QImage::Format_RGB32);
-    if (buffer.isNull()) {
-        return;
-    }
-    Surface dc(reinterpret_cast<std::uint32_t*>(buffer.bits()), buffer.width(), buffer.height(),
-               int(buffer.bytesPerLine() / 4));
-    PaintTo(dc);
-    QPainter painter(this);
-    painter.drawImage(0, 0, buffer);
+    paintThroughSurface(*this, [this](Surface& dc) { PaintTo(dc); });
 }
 
 void CPngButton::press() {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ui/TransparentBar.h"
-#include "controls/xImage.h"
+#include "controls/ScaledPicture.h"
 
 #include <QString>
 #include <QWidget>
@@ -36,7 +36,8 @@ public:
     static CPngButton* replace(QWidget* button, int controlId);
 
     // Sets the faces from PNG resources and sizes the button to the normal face; false, with no
-    // faces at all, when the normal face cannot be loaded. The tooltip repeats the caption.
+    // faces at all, when the normal face cannot be loaded. The tooltip repeats the caption. Each
+    // face is decoded at the scale of the screen it is first drawn on.
     bool SetImages(int normal, int hover, int pressed);
 
     unsigned GetExtendedStyle() const { return m_style; }
@@ -87,8 +88,8 @@ private:
     unsigned m_state = 0;
     bool m_captured = false;
     bool m_focusRing = false; // the focus came from the keyboard
-    std::shared_ptr<CxImage> m_normal;
-    std::shared_ptr<CxImage> m_hover;
-    std::shared_ptr<CxImage> m_pressed;
-    std::shared_ptr<CxImage> m_disabled;
+    CScaledPicture<CxImage> m_normal;
+    CScaledPicture<CxImage> m_hover;
+    CScaledPicture<CxImage> m_pressed;
+    CScaledPicture<CxImage> m_disabled;
 };

@@ -10,7 +10,7 @@ void CAboutPage::OnInitDialog() {
     DlgResize_Init({{IDC_NAVIGATION_BAR, CDialogResize::SizeX},
                     {IDC_VERSION, CDialogResize::SizeX},
                     {IDC_LOGO_AREA, CDialogResize::SizeX}});
-    m_logo = CxImage::LoadPng(LogoPicture);
+    m_logo = scaledPng(LogoPicture);
     if (auto* version = qobject_cast<QLabel*>(item(IDC_VERSION))) {
         QString text = resourceString(resources::ids::IDS_VERSION);
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -28,16 +28,18 @@ void CAboutPage::OnShow(const PageArgs&) {
 QPoint CAboutPage::logoPosition() const {
     const QWidget* area = item(IDC_LOGO_AREA);
     const QWidget* text = item(IDC_VERSION);
-    if (!m_logo || !area || !text)
+    const std::shared_ptr<CxImage>& logo = m_logo.forScale(surfaceScaleOf(*this));
+    if (!logo || !area || !text)
         return {};
-    const int x = (width() - m_logo->GetWidth()) / 2;
-    const int y = area->y() + (text->y() - area->y() - m_logo->GetHeight()) / 2;
+    const int x = (width() - logo->logicalWidth()) / 2;
+    const int y = area->y() + (text->y() - area->y() - logo->logicalHeight()) / 2;
     return {x, y};
 }
 
 void CAboutPage::paintPage(Surface& dc) {
-    if (!m_logo)
+    const std::shared_ptr<CxImage>& logo = m_logo.forScale(dc.scale());
+    if (!logo)
         return;
     const QPoint at = logoPosition();
-    m_logo->Draw(dc, at.x(), at.y());
+    logo->Draw(dc, at.x(), at.y());
 }

@@ -26,5 +26,5 @@ private:
     friend class CDialogPageImpl<CAboutPage>;
     void OnInitDialog();
 
-    std::shared_ptr<CxImage> m_logo;
+    CScaledPicture<CxImage> m_logo;
 };

@@ -1,8 +1,8 @@
 #include "pages/otp/NumberPlate.h"
 
+#include "ui/SurfacePainter.h"
+
 #include <QAccessibleWidget>
-#include <QImage>
-#include <QPainter>
 
 namespace {
 
@@ -58,12 +58,14 @@ void announceCodes(CNumberPlate* plate) {
 } // namespace
 
 CNumberPlate::CNumberPlate(QWidget* parent, const QRect& rect)
-    : QWidget(parent), m_strip(CxImage::Load(resources::ResourceType::Bitmap, DigitStrip)) {
+    : QWidget(parent), m_strip(scaledPicture(resources::ResourceType::Bitmap, DigitStrip)) {
     static const bool accessible = (QAccessible::installFactory(accessiblePlate), true);
     Q_UNUSED(accessible);
     // Every pixel comes from the strip: nothing to erase first.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_cellCount = (m_strip && m_strip->GetHeight() >= CellHeight) ? m_strip->GetWidth() / CellWidth : 0;
+    const std::shared_ptr<CxImage>& strip = m_strip.forScale(surfaceScaleOf(*this));
+    m_cellCount =
+        (strip && strip->logicalHeight() >= CellHeight) ? strip->logicalWidth() / CellWidth : 0;
     setGeometry(rect.x(), rect.y(), rect.width(), CellHeight);
     show();
 }
@@ -99,50 +101,46 @@ int CNumberPlate::leftFor(int width, int count) {
     return (width - CellWidth * count - gapFor(width, count) * (count - 1)) / 2;
 }
 
-void CNumberPlate::eraseBackground(Surface& dc) const {
+void CNumberPlate::eraseBackground(Surface& dc, const CxImage& strip) const {
     const int w = width();
     const int tiles = (w - 1) / CellWidth + 1;
     for (int i = 0; i < tiles; ++i)
-        drawCell(dc, BackgroundCell, i * CellWidth, 0);
+        drawCell(dc, strip, BackgroundCell, i * CellWidth, 0);
     if (m_dual) {
         const int y = height() / 2;
         for (int i = 0; i < tiles; ++i)
-            drawCell(dc, BackgroundCell, i * CellWidth, y);
+            drawCell(dc, strip, BackgroundCell, i * CellWidth, y);
     }
 }
 
-void CNumberPlate::drawCell(Surface& dc, int cell, int x, int y) const {
+void CNumberPlate::drawCell(Surface& dc, const CxImage& strip, int cell, int x, int y) const {
     if (cell < 0 || cell >= m_cellCount)
         return;
     // The strip drawn so that only the wanted cell falls inside the clip.
-    m_strip->Draw(dc, x - cell * CellWidth, y, CRect{x, y, x + CellWidth, y + CellHeight});
+    strip.Draw(dc, x - cell * CellWidth, y, CRect{x, y, x + CellWidth, y + CellHeight});
 }
 
-void CNumberPlate::drawLine(Surface& dc, const std::u16string& code, int y, int left, int gap) const {
+void CNumberPlate::drawLine(Surface& dc, const CxImage& strip, const std::u16string& code, int y, int left,
+                            int gap) const {
     for (std::size_t i = 0; i < code.size(); ++i)
-        drawCell(dc, int(code[i]) - '0', left + int(i) * (gap + CellWidth), y);
+        drawCell(dc, strip, int(code[i]) - '0', left + int(i) * (gap + CellWidth), y);
 }
 
 void CNumberPlate::PaintTo(Surface& dc) const {
-    eraseBackground(dc);
+    const std::shared_ptr<CxImage>& strip = m_strip.forScale(dc.scale());
+    if (!strip)
+        return;
+    eraseBackground(dc, *strip);
     const int n = int(m_top.size());
     const int w = width();
     const int gap = gapFor(w, n);
     const int left = leftFor(w, n);
-    drawLine(dc, m_top, 0, left, gap);
+    drawLine(dc, *strip, m_top, 0, left, gap);
     if (m_dual)
-        drawLine(dc, m_bottom, height() / 2, left, gap);
+        drawLine(dc, *strip, m_bottom, height() / 2, left, gap);
 }
 
 void CNumberPlate::paintEvent(QPaintEvent*) {
-    QImage buffer(size(), QImage::Format_RGB32);
-    if (buffer.isNull())
-        return;
     // Without a strip the plate shows the window colour.
-    buffer.fill(palette().color(backgroundRole()));
-    Surface dc(reinterpret_cast<std::uint32_t*>(buffer.bits()), buffer.width(), buffer.height(),
-               int(buffer.bytesPerLine() / 4));
-    PaintTo(dc);
-    QPainter painter(this);
-    painter.drawImage(0, 0, buffer);
+    paintThroughSurface(*this, [this](Surface& dc) { PaintTo(dc); }, palette().color(backgroundRole()));
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "controls/ScaledPicture.h"
 #include "controls/Surface.h"
-#include "controls/xImage.h"
 
 #include <QWidget>
 #include <memory>
@@ -43,11 +43,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void eraseBackground(Surface& dc) const;
-    void drawLine(Surface& dc, const std::u16string& code, int y, int left, int gap) const;
-    void drawCell(Surface& dc, int cell, int x, int y) const;
+    void eraseBackground(Surface& dc, const CxImage& strip) const;
+    void drawLine(Surface& dc, const CxImage& strip, const std::u16string& code, int y, int left,
+                  int gap) const;
+    void drawCell(Surface& dc, const CxImage& strip, int cell, int x, int y) const;
 
-    std::shared_ptr<CxImage> m_strip;
+    CScaledPicture<CxImage> m_strip;
     int m_cellCount = 0;
     std::u16string m_top;
     std::u16string m_bottom;

@@ -1,8 +1,8 @@
 #include "pages/otp/TimerBar.h"
 
+#include "ui/SurfacePainter.h"
+
 #include <QAccessibleWidget>
-#include <QImage>
-#include <QPainter>
 #include <algorithm>
 
 namespace {
@@ -73,13 +73,13 @@ void announceSecondsLeft(CTimerBar* bar) {
 
 } // namespace
 
-CTimerBar::CTimerBar(QWidget* parent, const QRect& rect) : QWidget(parent), m_track(C9Image::FromPng(Track)) {
+CTimerBar::CTimerBar(QWidget* parent, const QRect& rect)
+    : QWidget(parent), m_track(scaledNinePatch(Track, 3, 3, 3, 3, false, false)) {
     static const bool accessible = (QAccessible::installFactory(accessibleBar), true);
     Q_UNUSED(accessible);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_track->SetMargins(3, 3, 3, 3);
-    m_track->SetStretch(false, false);
-    const int h = m_track->IsValid() ? m_track->GetHeight() : rect.height();
+    const std::shared_ptr<C9Image>& track = m_track.forScale(surfaceScaleOf(*this));
+    const int h = track->IsValid() ? track->logicalHeight() : rect.height();
     setGeometry(rect.x(), rect.y(), rect.width(), h);
     show();
 }
@@ -107,18 +107,11 @@ void CTimerBar::PaintTo(Surface& dc) {
     // The track has soft edges: the page shows through them.
     DrawParentBackground(dc);
     const CRect client{0, 0, width(), height()};
-    m_track->Draw(dc, client);
+    m_track.forScale(dc.scale())->Draw(dc, client);
     if (m_range != 0)
         dc.fillRect({0, 0, redWidth(m_range, m_position, client.width()), client.bottom}, rgb(255, 0, 0));
 }
 
 void CTimerBar::paintEvent(QPaintEvent*) {
-    QImage buffer(size(), QImage::Format_RGB32);
-    if (buffer.isNull())
-        return;
-    Surface dc(reinterpret_cast<std::uint32_t*>(buffer.bits()), buffer.width(), buffer.height(),
-               int(buffer.bytesPerLine() / 4));
-    PaintTo(dc);
-    QPainter painter(this);
-    painter.drawImage(0, 0, buffer);
+    paintThroughSurface(*this, [this](Surface& dc) { PaintTo(dc); });
 }

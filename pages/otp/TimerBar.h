@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/9Image.h"
+#include "controls/ScaledPicture.h"
 #include "ui/TransparentBar.h"
 
 #include <QWidget>
@@ -33,7 +33,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    std::shared_ptr<C9Image> m_track;
+    CScaledPicture<C9Image> m_track;
     int m_range = 0;
     int m_position = 0;
 };
