@@ -1,5 +1,8 @@
 // Draws every picture of the product: page backgrounds, action buttons, navigation icons, frames,
 // the digit strip, the progress clip and the icons, into resources/pictures/. One palette for all.
+// Pictures the program draws on its pages come at 1x and at 2x (<name>@2x.<ext>) for dense
+// screens: the same drawing at twice the pixels, not an enlarged copy. Coordinates below are
+// logical pixels; `s` is the scale a picture is drawn for.
 // Run it through regenerate.sh; contact-sheet mode composes the committed files for review.
 
 #include "Pictures.h"
@@ -77,23 +80,42 @@ void blur(QImage& image, int radius) {
     }
 }
 
-// A soft shadow of `shape`, drawn under whatever the painter draws next.
+// Scales the painter to draw a picture of scale `s` in logical pixels.
+void scaleTo(QPainter& p, int s) {
+    if (s != 1) {
+        p.scale(s, s);
+    }
+}
+
+// A soft shadow of `shape`, drawn under whatever the painter draws next. `size` and `radius`
+// are in pixels of the picture, `shape` and `offset` logical.
 void dropShadow(QPainter& p, const QPainterPath& shape, QSize size, QPointF offset, int radius,
-                const QColor& colour) {
+                const QColor& colour, int s) {
     QImage layer = canvas(size.width(), size.height());
     {
         QPainter lp(&layer);
         lp.setRenderHint(QPainter::Antialiasing);
+        scaleTo(lp, s);
         lp.translate(offset);
         lp.fillPath(shape, colour);
     }
-    blur(layer, radius);
+    blur(layer, radius * s);
+    p.save();
+    p.resetTransform();
     p.drawImage(0, 0, layer);
+    p.restore();
 }
 
 // Renders at `factor` times the size and averages each factor x factor block: exact, even
-// antialiasing for small pictures whose every pixel counts.
-QImage supersample(int w, int h, int factor, const std::function<void(QPainter&)>& draw) {
+// antialiasing for small pictures whose every pixel counts. `w` and `h` are logical; the picture
+// is drawn at scale `s`.
+QImage supersample(int w, int h, int factor, const std::function<void(QPainter&)>& draw, int s = 1) {
+    if (s != 1) {
+        return supersample(w * s, h * s, factor, [&](QPainter& p) {
+            p.scale(s, s);
+            draw(p);
+        });
+    }
     QImage big = canvas(w * factor, h * factor);
     {
         QPainter p(&big);
@@ -161,11 +183,12 @@ QPainterPath keyholePath(QPointF centre, double size) {
     return path.united(stem);
 }
 
-QImage pageBackground(bool otpPage) {
-    QImage image = canvas(391, 191);
+QImage pageBackground(bool otpPage, int s) {
+    QImage image = canvas(391 * s, 191 * s);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    p.fillRect(image.rect(), colours::page);
+    scaleTo(p, s);
+    p.fillRect(QRect(0, 0, 391, 191), colours::page);
 
     // A thin band of the brand colour under the menu bar.
     QLinearGradient band(0, 0, 391, 0);
@@ -201,7 +224,7 @@ QImage splash() {
     QLinearGradient fill(0, 0, 391, 191);
     fill.setColorAt(0, colours::accentLight);
     fill.setColorAt(1, colours::accentDark);
-    p.fillRect(image.rect(), fill);
+    p.fillRect(QRect(0, 0, 391, 191), fill);
     const QPainterPath shield = shieldPath(QRectF(157, 38, 77, 92));
     p.fillPath(shield, QColor(255, 255, 255, 235));
     p.fillPath(keyholePath(QPointF(195.5, 76), 14), colours::accent);
@@ -213,7 +236,7 @@ QImage splash() {
 
 enum class Glyph { Go, Copy };
 
-QImage roundButton(Glyph glyph, bool pressed) {
+QImage roundButton(Glyph glyph, bool pressed, int s) {
     const bool primary = glyph == Glyph::Go;
     return supersample(51, 51, 4, [&](QPainter& p) {
         const QPointF c(25.5, 24.5);
@@ -223,14 +246,14 @@ QImage roundButton(Glyph glyph, bool pressed) {
 
         // Shadow: a lifted button casts a soft one, a pressed one almost none.
         {
-            QImage layer = canvas(51 * 4, 51 * 4);
+            QImage layer = canvas(51 * 4 * s, 51 * 4 * s);
             QPainter lp(&layer);
             lp.setRenderHint(QPainter::Antialiasing);
-            lp.scale(4, 4);
+            lp.scale(4 * s, 4 * s);
             lp.translate(0, pressed ? 0.4 : 1.6);
             lp.fillPath(disc, QColor(16, 32, 56, pressed ? 40 : 70));
             lp.end();
-            blur(layer, pressed ? 3 : 6);
+            blur(layer, (pressed ? 3 : 6) * s);
             p.save();
             p.resetTransform();
             p.drawImage(0, 0, layer);
@@ -290,20 +313,20 @@ QImage roundButton(Glyph glyph, bool pressed) {
                                : (pressed ? QColor(0xE2, 0xE8, 0xEF) : QColor(0xF8, 0xFA, 0xFC)));
             p.drawRoundedRect(QRectF(c.x() - 3.5, c.y() - 4.5, 12.5, 15), 2.6, 2.6);
         }
-    });
+    }, s);
 }
 
 // ---------------------------------------------------------------- 24 x 24 glyphs
 
-QImage glyphIcon(const std::function<void(QPainter&)>& draw) {
-    return supersample(24, 24, 4, draw);
+QImage glyphIcon(const std::function<void(QPainter&)>& draw, int s) {
+    return supersample(24, 24, 4, draw, s);
 }
 
 QPen glyphPen(const QColor& c) {
     return QPen(c, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
-QImage homeIcon() {
+QImage homeIcon(int s) {
     return glyphIcon([](QPainter& p) {
         p.setPen(glyphPen(colours::ink));
         p.setBrush(Qt::NoBrush);
@@ -322,10 +345,10 @@ QImage homeIcon() {
         body.lineTo(17.2, 19);
         body.lineTo(17.2, 10);
         p.drawPath(body);
-    });
+    }, s);
 }
 
-QImage arrowIcon(bool forward) {
+QImage arrowIcon(bool forward, int s) {
     return glyphIcon([forward](QPainter& p) {
         if (!forward) {
             p.translate(24, 0);
@@ -338,10 +361,10 @@ QImage arrowIcon(bool forward) {
         head.lineTo(18.3, 12);
         head.lineTo(12.5, 17.8);
         p.drawPath(head);
-    });
+    }, s);
 }
 
-QImage changeTokenIcon() {
+QImage changeTokenIcon(int s) {
     return glyphIcon([](QPainter& p) {
         p.setPen(glyphPen(colours::accent));
         p.drawLine(QPointF(5, 8.5), QPointF(18.5, 8.5));
@@ -356,45 +379,54 @@ QImage changeTokenIcon() {
         bottom.lineTo(5.4, 15.5);
         bottom.lineTo(9, 19);
         p.drawPath(bottom);
-    });
+    }, s);
 }
 
 // ---------------------------------------------------------------- nine-patch pictures
 
-QImage editFrame() {
+QImage editFrame(int s) {
     // Margins are 2 pixels: a one-pixel border with softened corners, one pixel of padding, and a
-    // white field; every edge row and column is uniform so that tiling shows no seams.
+    // white field; every edge row and column is uniform so that tiling shows no seams. At 2x each
+    // of those pixels is a 2 x 2 block, so the border keeps its weight.
     const int w = 171, h = 25;
-    QImage image(w, h, QImage::Format_ARGB32);
+    QImage image(w * s, h * s, QImage::Format_ARGB32);
     image.fill(QColor(255, 255, 255));
+    const auto set = [&image, s](int x, int y, const QColor& c) {
+        for (int dy = 0; dy < s; ++dy) {
+            for (int dx = 0; dx < s; ++dx) {
+                image.setPixelColor(x * s + dx, y * s + dy, c);
+            }
+        }
+    };
     const QColor border = colours::frame;
     for (int x = 0; x < w; ++x) {
-        image.setPixelColor(x, 0, border);
-        image.setPixelColor(x, h - 1, border);
-        image.setPixelColor(x, 1, QColor(0xEE, 0xF1, 0xF5));
+        set(x, 0, border);
+        set(x, h - 1, border);
+        set(x, 1, QColor(0xEE, 0xF1, 0xF5));
     }
     for (int y = 0; y < h; ++y) {
-        image.setPixelColor(0, y, border);
-        image.setPixelColor(w - 1, y, border);
+        set(0, y, border);
+        set(w - 1, y, border);
     }
     const QColor corner = withAlpha(border, 0.45);
-    image.setPixelColor(0, 0, corner);
-    image.setPixelColor(w - 1, 0, corner);
-    image.setPixelColor(0, h - 1, corner);
-    image.setPixelColor(w - 1, h - 1, corner);
-    image.setPixelColor(1, 1, mix(QColor(0xEE, 0xF1, 0xF5), border, 0.35));
-    image.setPixelColor(w - 2, 1, mix(QColor(0xEE, 0xF1, 0xF5), border, 0.35));
+    set(0, 0, corner);
+    set(w - 1, 0, corner);
+    set(0, h - 1, corner);
+    set(w - 1, h - 1, corner);
+    set(1, 1, mix(QColor(0xEE, 0xF1, 0xF5), border, 0.35));
+    set(w - 2, 1, mix(QColor(0xEE, 0xF1, 0xF5), border, 0.35));
     return image;
 }
 
-QImage panel() {
+QImage panel(int s) {
     const int w = 307, h = 66;
-    QImage image = canvas(w, h);
+    QImage image = canvas(w * s, h * s);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    scaleTo(p, s);
     QPainterPath card;
     card.addRoundedRect(QRectF(2, 1, w - 4, h - 4), 7, 7);
-    dropShadow(p, card, image.size(), QPointF(0, 1), 1, QColor(20, 40, 70, 40));
+    dropShadow(p, card, image.size(), QPointF(0, 1), 1, QColor(20, 40, 70, 40), s);
     p.fillPath(card, QColor(255, 255, 255));
     p.setPen(QPen(colours::panelLine, 1));
     p.setBrush(Qt::NoBrush);
@@ -402,13 +434,13 @@ QImage panel() {
     return image;
 }
 
-QImage timerTrack() {
+QImage timerTrack(int s) {
     return supersample(301, 4, 4, [](QPainter& p) {
         QPainterPath pill;
         pill.addRoundedRect(QRectF(0, 0, 301, 4), 2, 2);
         p.fillPath(pill, colours::track);
         p.fillRect(QRectF(2, 0, 297, 0.75), withAlpha(colours::ink, 0.10));
-    });
+    }, s);
 }
 
 // ---------------------------------------------------------------- digit strip
@@ -463,14 +495,16 @@ QPainterPath segment(int which) {
     }
 }
 
-QImage digitStrip() {
+QImage digitStrip(int s) {
     // Segments lit for 0-9, then cell 10 (a minus sign, not used for codes), cell 11 blank.
     static const char* const lit[12] = {"abcdef", "bc",  "abdeg",   "abcdg",  "bcfg", "acdfg",
                                         "acdefg", "abc", "abcdefg", "abcdfg", "g",    ""};
+    // The gradient goes one band per supersampled row.
     const int factor = 4;
+    const int rows = factor * s;
     QImage strip = supersample(180, 25, factor, [&](QPainter& p) {
-        for (int y = 0; y < 25 * factor; ++y) {
-            p.fillRect(QRectF(0, double(y) / factor, 180, 1.0 / factor), displayAt((y + 0.5) / factor));
+        for (int y = 0; y < 25 * rows; ++y) {
+            p.fillRect(QRectF(0, double(y) / rows, 180, 1.0 / rows), displayAt((y + 0.5) / rows));
         }
         // A faint edge of light along the top, as on a glass display.
         p.fillRect(QRectF(0, 0, 180, 1), withAlpha(QColor(255, 255, 255), 0.06));
@@ -483,12 +517,13 @@ QImage digitStrip() {
             }
             p.restore();
         }
-    });
+    }, s);
     // A soft glow under the lit segments, kept inside each cell so cells stay independent.
-    QImage glow = canvas(180, 25);
+    QImage glow = canvas(180 * s, 25 * s);
     {
         QPainter p(&glow);
         p.setRenderHint(QPainter::Antialiasing);
+        scaleTo(p, s);
         for (int cell = 0; cell < 11; ++cell) {
             p.save();
             p.translate(cell * 15, 0);
@@ -500,14 +535,15 @@ QImage digitStrip() {
             p.restore();
         }
     }
-    blur(glow, 1);
+    blur(glow, s);
     QImage out = strip.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < 25; ++y) {
+    const int cell = 15 * s;
+    for (int y = 0; y < 25 * s; ++y) {
         auto* o = reinterpret_cast<QRgb*>(out.scanLine(y));
         const auto* g = reinterpret_cast<const QRgb*>(glow.constScanLine(y));
-        for (int x = 0; x < 180; ++x) {
+        for (int x = 0; x < 180 * s; ++x) {
             // Glow only darkens nothing and never crosses into the next cell or the blank tile.
-            if (x / 15 >= 11 || (x % 15) == 0 || (x % 15) == 14) {
+            if (x / cell >= 11 || (x % cell) < s || (x % cell) >= cell - s) {
                 continue;
             }
             const QColor base = QColor::fromRgb(o[x]);
@@ -523,7 +559,7 @@ QImage digitStrip() {
 
 // ---------------------------------------------------------------- progress clip
 
-std::vector<QImage> progressFrames() {
+std::vector<QImage> progressFrames(int s) {
     std::vector<QImage> frames;
     const int dots = 7;
     const double spacing = 15;
@@ -541,7 +577,7 @@ std::vector<QImage> progressFrames() {
                 dot.addEllipse(at, r, r);
                 p.fillPath(dot, mix(colours::dotIdle, colours::accent, level));
             }
-        });
+        }, s);
         frames.push_back(frame.convertToFormat(QImage::Format_RGB32));
     }
     return frames;
@@ -737,8 +773,8 @@ QImage tokenIcon(int size, bool isDefault) {
     });
 }
 
-QImage logo(int size, int markSize) {
-    QImage image = canvas(size, size);
+QImage logo(int size, int markSize, int s) {
+    QImage image = canvas(size * s, size * s);
     QPainter p(&image);
     const double at = (size - markSize) / 2.0;
     QPainterPath square;
@@ -746,8 +782,9 @@ QImage logo(int size, int markSize) {
         QRectF(at + markSize * 0.04, at + markSize * 0.04, markSize * 0.92, markSize * 0.92), markSize * 0.22,
         markSize * 0.22);
     p.setRenderHint(QPainter::Antialiasing);
-    dropShadow(p, square, image.size(), QPointF(0, 1.2), 2, QColor(16, 32, 56, 70));
-    p.drawImage(QPointF(at, at - 0.5), appMark(markSize));
+    dropShadow(p, square, image.size(), QPointF(0, 1.2), 2, QColor(16, 32, 56, 70), s);
+    // The mark drawn for its size in pixels, as the icons are.
+    p.drawImage(QPointF(at * s, (at - 0.5) * s), appMark(markSize * s));
     return image;
 }
 
@@ -818,24 +855,38 @@ bool generate(const QString& dir) {
     QDir().mkpath(dir);
     const auto at = [&dir](const char* name) { return dir + QLatin1Char('/') + QLatin1String(name); };
     bool ok = true;
-    ok &= savePng(pageBackground(false), at("png_202.png"), true);
-    ok &= savePng(pageBackground(true), at("png_232.png"), true);
+    // The pictures the program draws, at 1x and 2x.
+    for (int s : {1, 2}) {
+        const auto name = [s](const char* kind, int id, const char* ext) {
+            return QStringLiteral("%1_%2%3.%4")
+                .arg(QLatin1String(kind))
+                .arg(id)
+                .arg(s == 1 ? QString() : QStringLiteral("@%1x").arg(s))
+                .arg(QLatin1String(ext));
+        };
+        const auto png = [&](const QImage& image, int id, bool alpha = true) {
+            return savePng(image, dir + QLatin1Char('/') + name("png", id, "png"), alpha);
+        };
+        ok &= png(pageBackground(false, s), 202);
+        ok &= png(pageBackground(true, s), 232);
+        ok &= png(roundButton(Glyph::Go, false, s), 209);
+        ok &= png(roundButton(Glyph::Go, true, s), 211);
+        ok &= png(roundButton(Glyph::Copy, false, s), 210);
+        ok &= png(roundButton(Glyph::Copy, true, s), 212);
+        ok &= png(changeTokenIcon(s), 233);
+        ok &= png(homeIcon(s), 218);
+        ok &= png(arrowIcon(false, s), 220);
+        ok &= png(arrowIcon(true, s), 221);
+        ok &= png(editFrame(s), 215);
+        ok &= png(panel(s), 214);
+        ok &= png(timerTrack(s), 217);
+        ok &= png(logo(60, 56, s), 230);
+        ok &= savePng(digitStrip(s), dir + QLatin1Char('/') + name("bitmap", 216, "png"), false);
+        ok &= writeFile(dir + QLatin1Char('/') + name("avi", 107, "avi"), writeAvi(progressFrames(s), 83333));
+    }
+    // Pictures outside the program's pages: the splash for the package and a plain mark.
     ok &= savePng(splash(), at("png_213.png"), true);
-    ok &= savePng(roundButton(Glyph::Go, false), at("png_209.png"), true);
-    ok &= savePng(roundButton(Glyph::Go, true), at("png_211.png"), true);
-    ok &= savePng(roundButton(Glyph::Copy, false), at("png_210.png"), true);
-    ok &= savePng(roundButton(Glyph::Copy, true), at("png_212.png"), true);
-    ok &= savePng(changeTokenIcon(), at("png_233.png"), true);
-    ok &= savePng(homeIcon(), at("png_218.png"), true);
-    ok &= savePng(arrowIcon(false), at("png_220.png"), true);
-    ok &= savePng(arrowIcon(true), at("png_221.png"), true);
-    ok &= savePng(editFrame(), at("png_215.png"), true);
-    ok &= savePng(panel(), at("png_214.png"), true);
-    ok &= savePng(timerTrack(), at("png_217.png"), true);
-    ok &= savePng(logo(60, 56), at("png_230.png"), true);
     ok &= savePng(appMark(48), at("png_229.png"), true);
-    ok &= savePng(digitStrip(), at("bitmap_216.png"), false);
-    ok &= writeFile(at("avi_107.avi"), writeAvi(progressFrames(), 83333));
     std::vector<QImage> app;
     for (int size : {16, 24, 32, 48, 64, 128}) {
         app.push_back(appMark(size));
