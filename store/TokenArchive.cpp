@@ -10,7 +10,14 @@ namespace {
 constexpr std::string_view Signature = "serialization::archive";
 constexpr std::uint16_t NullClassId = 0xFFFF;
 constexpr std::uint16_t TokenClassId = 2;
+// Version 1 is every database of the kinds before the TOTP kind and other hashes; version 2
+// adds the hash, and is written only when a token needs it, so older files stay byte for byte.
 constexpr std::uint32_t TokenClassVersion = 1;
+constexpr std::uint32_t HashTokenClassVersion = 2;
+// The first field of a version 2 record. A reader of version 1 takes it for the label's length,
+// which no file can hold, and refuses the file instead of reading the tokens without their hash.
+constexpr std::uint32_t NewRecordTag = 0xFFFFFFFF;
+constexpr std::size_t NewRecordFieldsSize = 4 + 4;
 constexpr std::uint32_t SharedReferenceClassVersion = 1;
 
 // Field widths that changed between library versions.
@@ -46,8 +53,12 @@ std::size_t textSize(std::u16string_view text) {
     return 4 + 2 * text.size();
 }
 
-std::size_t recordSize(const COtpToken& t) {
-    return textSize(t.label) + textSize(t.application) + textSize(t.appId) + textSize(t.serial) +
+bool needsHashRecord(const COtpToken& t) {
+    return t.hash != HashKind::Sha1 || t.kind == TokenKind::Totp;
+}
+
+std::size_t recordSize(const COtpToken& t, std::uint32_t classVersion) {
+    return (classVersion >= HashTokenClassVersion ? NewRecordFieldsSize : 0) + textSize(t.label) + textSize(t.application) + textSize(t.appId) + textSize(t.serial) +
            textSize(t.tokenName) + textSize(t.userName) + textSize(t.appUrl) + textSize(t.serviceUrl) +
            textSize(t.iconFile) + 2 * KeyFieldSize + NumbersSize + textSize(t.ocraSuite);
 }
@@ -57,7 +68,11 @@ void writeText(FixedWriter& w, std::u16string_view text) {
     w.putUtf16(text);
 }
 
-void writeRecord(FixedWriter& w, const COtpToken& t) {
+void writeRecord(FixedWriter& w, const COtpToken& t, std::uint32_t classVersion) {
+    if (classVersion >= HashTokenClassVersion) {
+        w.putU32(NewRecordTag);
+        w.putS32(static_cast<std::int32_t>(t.hash));
+    }
     writeText(w, t.label);
     writeText(w, t.application);
     writeText(w, t.appId);
@@ -193,6 +208,16 @@ bool Reader::readKey(COtpToken::KeyBuffer& key) {
 }
 
 bool Reader::readRecord(COtpToken& t, std::uint32_t classVersion) {
+    if (classVersion > HashTokenClassVersion)
+        return false;
+    if (classVersion >= HashTokenClassVersion) {
+        std::uint32_t tag = 0;
+        std::int32_t hash = 0;
+        if (!in_.readU32(tag) || tag != NewRecordTag || !in_.readS32(hash) ||
+            hash < static_cast<std::int32_t>(HashKind::Sha1) || hash > static_cast<std::int32_t>(HashKind::Sha512))
+            return false;
+        t.hash = static_cast<HashKind>(hash);
+    }
     if (!(readText(t.label) && readText(t.application) && readText(t.appId) && readText(t.serial) &&
           readText(t.tokenName) && readText(t.userName) && readText(t.appUrl) && readText(t.serviceUrl) &&
           readText(t.iconFile) && readKey(t.secondaryKey) && readKey(t.primaryKey)))
@@ -331,6 +356,11 @@ bool writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marke
     std::vector<std::uint32_t> ids(tokens.size());
     RecordIds records(tokens.size());
     std::size_t size = 4 + Signature.size() + 2 + 4 + 4 + textSize(marker) + 4 + 1 + 4 + 4 + 4;
+    // The class version is written once, so one token that needs the newer record makes every
+    // record of the archive the newer one.
+    const bool anyNeedsHash = std::any_of(tokens.begin(), tokens.end(),
+                                          [](const auto& token) { return token && needsHashRecord(*token); });
+    const std::uint32_t classVersion = anyNeedsHash ? HashTokenClassVersion : TokenClassVersion;
     bool tokenClassSeen = false;
     for (std::size_t n = 0; n < tokens.size(); ++n) {
         if (n == 0)
@@ -349,7 +379,7 @@ bool writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marke
         const auto [id, isNew] = records.idOf(token);
         ids[n] = isNew ? id : id | Repeat;
         if (isNew)
-            size += recordSize(*token);
+            size += recordSize(*token, classVersion);
     }
 
     FixedWriter w(ByteWriter(out).extend(size));
@@ -384,12 +414,12 @@ bool writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marke
         w.putU16(TokenClassId);
         if (!tokenClassSeen) {
             w.putU8(1);
-            w.putU32(TokenClassVersion);
+            w.putU32(classVersion);
             tokenClassSeen = true;
         }
         w.putU32(ids[n] & ~Repeat);
         if ((ids[n] & Repeat) == 0)
-            writeRecord(w, *tokens[n]);
+            writeRecord(w, *tokens[n], classVersion);
     }
     // The size counted above and the bytes written must agree; a mismatch is a bug, never a
     // half-written archive.

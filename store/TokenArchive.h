@@ -22,15 +22,17 @@ struct TokenArchiveContents {
 // The library version this writer produces.
 constexpr std::uint16_t TokenArchiveLibraryVersion = 14;
 
-// Appends the archive (library version 14, token class version 1) to `out`. A record that the
-// list holds more than once is written once and referred to by its object id afterwards.
+// Appends the archive (library version 14) to `out`. The token class version is 1, or 2 (records
+// with the hash) when a token has a hash other than SHA-1 or is of the TOTP kind. A record that
+// the list holds more than once is written once and referred to by its object id afterwards.
 // False only if the bytes written differ from the size counted beforehand (a bug, not input).
 bool writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marker, std::int32_t defaultIndex,
                        const std::vector<std::shared_ptr<COtpToken>>& tokens);
 
 // Reads an archive of any library version up to 14. Returns nothing on the first fault: wrong
 // signature, version, native sizes or byte order, a first item other than `marker`, an unknown
-// class id, a key count above 128, or any field or length that runs past the end of `bytes`.
+// class id or token class version above 2, an unknown hash, a key count above 128, or any field
+// or length that runs past the end of `bytes`.
 // Nothing is allocated for a length before the bytes it asks for are known to be there.
 // Bytes after the last token are ignored.
 std::optional<TokenArchiveContents> readTokenArchive(std::span<const std::uint8_t> bytes,

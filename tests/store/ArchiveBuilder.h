@@ -81,8 +81,11 @@ public:
         return u8(tracking).classVersion(classVersion);
     }
 
-    // The record's fields in archive order; the suite only for class version 1 and above.
+    // The record's fields in archive order; the suite only for class version 1 and above, the
+    // tag and the hash first from version 2.
     ArchiveBuilder& record(const COtpToken& t, std::uint32_t classVersion = 1) {
+        if (classVersion >= 2)
+            u32(0xFFFFFFFF).s32(static_cast<std::int32_t>(t.hash));
         text(t.label).text(t.application).text(t.appId).text(t.serial).text(t.tokenName);
         text(t.userName).text(t.appUrl).text(t.serviceUrl).text(t.iconFile);
         u32(128);

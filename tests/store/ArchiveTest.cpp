@@ -239,6 +239,73 @@ TEST(ArchiveReader, RoundTripKeepsEveryFieldAndKeyBytesBeyondTheLengths) {
     expectSameFields(*contents->tokens[2], *tokens[2]);
 }
 
+// A token of the TOTP kind or with another hash than SHA-1 needs the version 2 record; the class
+// version is written once, so then every record of the archive is version 2.
+TEST(ArchiveWriter, OneTokenThatNeedsTheHashMakesEveryRecordVersionTwo) {
+    struct Row {
+        const char* what;
+        TokenKind kind;
+        HashKind hash;
+    };
+    const Row rows[] = {
+        {"TOTP kind with SHA-1", TokenKind::Totp, HashKind::Sha1},
+        {"event kind with SHA-256", TokenKind::Event, HashKind::Sha256},
+        {"OCRA time kind with SHA-512", TokenKind::OcraTime, HashKind::Sha512},
+    };
+    for (const Row& row : rows) {
+        const auto plain = distinctToken(1);
+        const auto needing = distinctToken(2);
+        needing->kind = row.kind;
+        needing->hash = row.hash;
+        ArchiveBuilder expected;
+        expected.head(0, 3).referencePreamble().classId(2).tokenPreamble(2).u32(0).record(*plain, 2);
+        expected.classId(0xFFFF).classId(2).u32(1).record(*needing, 2);
+        const Bytes written = write(0, {plain, nullptr, needing});
+        EXPECT_EQ(written, expected.bytes) << row.what;
+
+        auto contents = read(written);
+        ASSERT_TRUE(contents) << row.what;
+        ASSERT_EQ(contents->tokens.size(), 3u);
+        expectSameFields(*contents->tokens[0], *plain);
+        expectSameFields(*contents->tokens[2], *needing);
+        // Without it the archive goes back to version 1.
+        EXPECT_EQ(write(0, {contents->tokens[0]}), write(0, {plain})) << row.what;
+    }
+}
+
+// What a reader of version 1 records alone does with a version 2 archive: the same reader with
+// the class version set back to 1 refuses it, even with one token and bytes it would ignore.
+TEST(ArchiveReader, AVersionOneReaderRefusesVersionTwoRecords) {
+    auto token = distinctToken(3);
+    token->kind = TokenKind::Totp;
+    Bytes archive = write(0, {token});
+    const std::size_t classVersionAt = 104 + 2 + 1;
+    ASSERT_EQ(u32At(archive, classVersionAt), 2u);
+    ASSERT_TRUE(read(archive));
+    archive[classVersionAt] = 1;
+    EXPECT_FALSE(read(archive));
+}
+
+TEST(ArchiveReader, EachFaultOfAVersionTwoRecordFailsTheRead) {
+    const auto token = distinctToken(4);
+    struct Row {
+        const char* what;
+        std::uint32_t classVersion;
+        std::uint32_t tag;
+        std::int32_t hash;
+    };
+    const Row rows[] = {
+        {"class version 3", 3, 0xFFFFFFFF, 0}, {"tag", 2, 0xFFFFFFFE, 0},
+        {"hash 3", 2, 0xFFFFFFFF, 3},          {"hash -1", 2, 0xFFFFFFFF, -1},
+    };
+    for (const Row& row : rows) {
+        ArchiveBuilder archive;
+        archive.head(0, 1).referencePreamble().classId(2).tokenPreamble(row.classVersion).u32(0);
+        archive.u32(row.tag).s32(row.hash).record(*token, 1);
+        EXPECT_FALSE(read(archive.bytes)) << row.what;
+    }
+}
+
 // Hand-built archives of the earlier library versions, with their field widths.
 struct VersionCase {
     unsigned version;

@@ -129,6 +129,7 @@ inline void expectSameFields(const COtpToken& a, const COtpToken& b) {
     EXPECT_EQ(a.dualDisplay, b.dualDisplay);
     EXPECT_EQ(a.spareFlag, b.spareFlag);
     EXPECT_EQ(a.ocraSuite, b.ocraSuite);
+    EXPECT_EQ(a.hash, b.hash);
 }
 
 } // namespace storetest

@@ -1,6 +1,7 @@
 #include "StoreTestSupport.h"
 #include "store/TokenList.h"
 #include "engine/Md5.h"
+#include "engine/OtpAuthUri.h"
 #include "platform/CodePage.h"
 
 #include <csignal>
@@ -82,6 +83,18 @@ TEST(TokenList, AddWithoutReplaceDropsASameToken) {
     db.addToken(token(u"APP", u"7"), false);
     db.addToken(nullptr, true);
     EXPECT_EQ(db.tokens.size(), 3u);
+}
+
+TEST(TokenList, TheSameOtpauthUriAddedTwiceIsOneToken) {
+    const std::string uri = "otpauth://totp/Bank:ann?secret=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ&issuer=Bank";
+    CTokenList db;
+    db.addToken(parseOtpAuthUri(uri).token, false);
+    db.addToken(parseOtpAuthUri(uri).token, false);
+    db.addToken(parseOtpAuthUri(uri + "&period=60").token, true);
+    ASSERT_EQ(db.tokens.size(), 1u);
+    EXPECT_EQ(db.tokens[0]->interval, 60);
+    db.addToken(parseOtpAuthUri("otpauth://totp/Bank:ann?secret=GEZDGNBVGY3TQOJQ&issuer=Bank").token, false);
+    EXPECT_EQ(db.tokens.size(), 2u);
 }
 
 TEST(TokenList, SameTokenSearchSkipsNullEntries) {
@@ -207,6 +220,25 @@ TEST_F(TokenFileTest, SavedTokensLoadBackWithEveryField) {
     ASSERT_EQ(other.tokens.size(), 2u);
     expectSameFields(*other.tokens[0], *db.tokens[0]);
     expectSameFields(*other.tokens[1], *db.tokens[1]);
+}
+
+TEST_F(TokenFileTest, StandardTokensLoadBackFromTheFileWithTheirCodes) {
+    CValdorixTokenDB db;
+    for (const char* uri :
+         {"otpauth://totp/A:a?secret=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQGEZA&algorithm=SHA256&period=60",
+          "otpauth://hotp/B:b?secret=GEZDGNBVGY3TQOJQ&algorithm=SHA512&digits=8&counter=9"})
+        db.addToken(parseOtpAuthUri(uri).token, false);
+    db.markUnlocked();
+    ASSERT_TRUE(db.changePin(u"", u"1234"));
+
+    CValdorixTokenDB other;
+    other.setPin(u"1234");
+    ASSERT_TRUE(other.load());
+    ASSERT_EQ(other.tokens.size(), 2u);
+    for (std::size_t n = 0; n < 2; ++n) {
+        expectSameFields(*other.tokens[n], *db.tokens[n]);
+        EXPECT_EQ(other.tokens[n]->computeOtpAtTime(1700000000), db.tokens[n]->computeOtpAtTime(1700000000));
+    }
 }
 
 TEST_F(TokenFileTest, WrongPinFailsAndLeavesTheStoreLocked) {
