@@ -137,6 +137,16 @@ std::optional<std::string> ocraTimestampHex(std::string_view suite, std::int64_t
     return lowerHex(timestamp / *seconds);
 }
 
+bool ocraSuiteTakesPin(std::string_view suite) {
+    const std::string upper = asciiUpper(suite);
+    const std::vector<std::string_view> parts = split(upper, ':');
+    if (parts.size() != 3)
+        return false;
+    const std::vector<std::string_view> inputs = split(parts[2], '-');
+    return std::any_of(inputs.begin(), inputs.end(),
+                       [](std::string_view input) { return !input.empty() && input.front() == 'P'; });
+}
+
 std::u16string ocraCompute(const std::uint8_t* key, std::size_t keyLength, std::string_view suite,
                            std::int64_t counter, std::string_view questionHex, std::string_view pinHex,
                            std::string_view sessionInfo, std::string_view timestampHex) {

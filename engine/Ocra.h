@@ -33,6 +33,9 @@ std::optional<std::string> ocraPinHex(std::string_view suite, std::string_view p
 // decimal count of seconds, minutes or hours.
 std::optional<std::string> ocraTimestampHex(std::string_view suite, std::int64_t timestamp);
 
+// Whether the suite's data input holds a PIN (a P component), so a response needs the user's PIN.
+bool ocraSuiteTakesPin(std::string_view suite);
+
 // Parses the suite, lays out the data input and computes the response; empty when the suite is
 // rejected, the digits are out of range, or the question or session information does not fit
 // its field (128 and 64 bytes).

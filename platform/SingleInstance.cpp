@@ -1,6 +1,5 @@
 #include "platform/SingleInstance.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -41,14 +40,11 @@ bool waitFor(int fd, short events, int timeoutMs) {
 
 } // namespace
 
-SingleInstance::SingleInstance(const std::string& databasePath) : m_socketName(socketNameFor(databasePath)) {
-    m_lockFile = ::open((databasePath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (m_lockFile < 0)
+SingleInstance::SingleInstance(const std::string& databasePath)
+    : m_socketName(socketNameFor(databasePath)), m_lock(databasePath) {
+    if (m_lock.state() == DatabaseLock::State::Unavailable)
         return; // no lock possible: start, and let the first save say why
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    if (::fcntl(m_lockFile, F_SETLK, &lock) != 0) {
+    if (m_lock.heldElsewhere()) {
         m_primary = false;
         return;
     }
@@ -67,9 +63,6 @@ SingleInstance::~SingleInstance() {
         ::close(m_request);
     if (m_listener >= 0)
         ::close(m_listener);
-    // Closing the file releases the lock.
-    if (m_lockFile >= 0)
-        ::close(m_lockFile);
 }
 
 bool SingleInstance::askPrimaryToShow(int timeoutMs) const {

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "platform/DatabaseLock.h"
+
 #include <string>
 
 namespace platform {
 
-// One running copy per database. The first copy holds an advisory lock on "<database>.lock",
-// which the system releases when the process ends, after a crash too, and listens on a local
-// socket named after the database, through which a second start asks it to show its window.
+// One running copy per database. The first copy holds the database lock (DatabaseLock) and
+// listens on a local socket named after the database, through which a second start asks it to
+// show its window.
 class SingleInstance {
 public:
     explicit SingleInstance(const std::string& databasePath);
@@ -33,7 +35,7 @@ public:
 
 private:
     std::string m_socketName;
-    int m_lockFile = -1;
+    DatabaseLock m_lock;
     int m_listener = -1;
     int m_request = -1;
     bool m_primary = true;

@@ -10,5 +10,7 @@ std::u16string CValdorixTokenDB::keySalt() {
 std::string CValdorixTokenDB::databasePath(const std::string& path) {
     if (!path.empty())
         return path;
+    if (!m_file.empty())
+        return m_file;
     return platform::productFolder() + "/Valdorix4.db";
 }

@@ -332,6 +332,17 @@ TEST(OcraSuite, HashNameSelectsTheHmac) {
     EXPECT_EQ(ocraOver(Seed20, "OCRA-1:HOTP-MD5-6:QN08", 0, "5000"), other.code(Seed20, 6, HashKind::Sha1));
 }
 
+TEST(OcraSuite, PinComponentIsFoundInTheDataInputOnly) {
+    struct Case {
+        const char* suite;
+        bool takesPin;
+    };
+    for (const Case& c : {Case{"OCRA-1:HOTP-SHA1-6:QN08-PSHA1", true}, Case{"ocra-1:hotp-sha1-6:c-qn08-psha256", true},
+                          Case{"OCRA-1:HOTP-SHA1-6:QN08-T1M", false}, Case{"OCRA-1:HOTP-SHA1-6:C-QN08", false},
+                          Case{"OCRA-1:HOTP-SHA1-6", false}, Case{"PSHA1", false}})
+        EXPECT_EQ(ocraSuiteTakesPin(c.suite), c.takesPin) << c.suite;
+}
+
 TEST(OcraSuite, RejectedSuitesGiveEmptyResponses) {
     const char* suites[] = {
         "",
