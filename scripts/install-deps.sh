@@ -7,7 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libssl-dev libcurl4-openssl-dev libpng-dev zlib1g-dev
     libboost-regex-dev libboost-serialization-dev libpugixml-dev libexpat1-dev liboath-dev
-    qt6-base-dev qt6-base-dev-tools libgl-dev libzxing-dev qrencode
+    qt6-base-dev qt6-base-dev-tools libgl-dev libzxing-dev qrencode oathtool
     fonts-liberation2 xvfb xauth xdotool x11-utils xclip imagemagick dbus-daemon
     python3 openssl
     oathtool qrencode

@@ -48,25 +48,26 @@ echo "Depends: $depends"
 depNames=$(echo "$depends" | tr ',|' '\n\n' | sed -E 's/\(.*\)//; s/[[:space:]]//g' | sed '/^$/d')
 hasDep() { echo "$depNames" | grep -qx "$1"; }
 
-# Every shared library the program links must come from a package named in Depends, and no
+# Every shared library the programs link must come from a package named in Depends, and no
 # development package may be asked for.
-binary="$build/valdorix"
-while read -r lib; do
-    path=$(ldd "$binary" | awk -v lib="$lib" '{ n = $1; sub(".*/", "", n) } n == lib { print ($2 == "=>" ? $3 : $1) }')
-    if [ -z "$path" ] || [ ! -e "$path" ]; then
-        fail "$lib is not found by ldd"
-        continue
-    fi
-    owner=""
-    for candidate in "$path" "$(readlink -f "$path")" "${path#/usr}" "/usr$path"; do
-        owner=$(dpkg-query -S "$candidate" 2>/dev/null | head -n1 | cut -d: -f1) && [ -n "$owner" ] && break
-    done
-    if [ -z "$owner" ]; then
-        fail "$lib ($path) belongs to no Debian package"
-    elif ! hasDep "$owner"; then
-        fail "$lib comes from $owner, which Depends does not name"
-    fi
-done < <(objdump -p "$binary" | awk '$1 == "NEEDED" { print $2 }')
+for binary in "$build/valdorix" "$build/valdorix-cli"; do
+    while read -r lib; do
+        path=$(ldd "$binary" | awk -v lib="$lib" '{ n = $1; sub(".*/", "", n) } n == lib { print ($2 == "=>" ? $3 : $1) }')
+        if [ -z "$path" ] || [ ! -e "$path" ]; then
+            fail "$lib is not found by ldd"
+            continue
+        fi
+        owner=""
+        for candidate in "$path" "$(readlink -f "$path")" "${path#/usr}" "/usr$path"; do
+            owner=$(dpkg-query -S "$candidate" 2>/dev/null | head -n1 | cut -d: -f1) && [ -n "$owner" ] && break
+        done
+        if [ -z "$owner" ]; then
+            fail "$lib ($path) belongs to no Debian package"
+        elif ! hasDep "$owner"; then
+            fail "$lib comes from $owner, which Depends does not name"
+        fi
+    done < <(objdump -p "$binary" | awk '$1 == "NEEDED" { print $2 }')
+done
 hasDep fonts-liberation2 || fail "Depends lacks fonts-liberation2 (the dialog font)"
 hasDep libcurl4 || fail "Depends lacks libcurl4 (opened at the first server call)"
 hasDep libzxing2 || fail "Depends lacks libzxing2 (QR codes)"
@@ -78,6 +79,8 @@ fi
 contents=$(dpkg-deb --contents "$deb")
 expect=(
     ./usr/bin/valdorix
+    ./usr/bin/valdorix-cli
+    ./usr/share/man/man1/valdorix-cli.1.gz
     "./usr/share/applications/$appId.desktop"
     "./usr/share/metainfo/$appId.metainfo.xml"
 )
@@ -87,8 +90,10 @@ done
 for path in "${expect[@]}"; do
     echo "$contents" | awk '{ print $NF }' | grep -qxF "$path" || fail "the package lacks $path"
 done
-echo "$contents" | awk '$NF == "./usr/bin/valdorix" { print $1 }' | grep -qx -- '-rwxr-xr-x' ||
-    fail "usr/bin/valdorix is not mode 755"
+for program in valdorix valdorix-cli; do
+    echo "$contents" | awk -v p="./usr/bin/$program" '$NF == p { print $1 }' | grep -qx -- '-rwxr-xr-x' ||
+        fail "usr/bin/$program is not mode 755"
+done
 # Nothing of the build may leak in (headers, static libraries, tests).
 if echo "$contents" | awk '{ print $NF }' | grep -E '\.(h|a|cmake)$|/include/|/lib/.*test'; then
     fail "the package carries build files"
@@ -114,6 +119,15 @@ if [ -f "$metainfo" ]; then
     grep -q "<launchable type=\"desktop-id\">$appId.desktop</launchable>" "$metainfo" ||
         fail "metainfo does not launch $appId.desktop"
     grep -q "<release version=\"$version\"" "$metainfo" || fail "metainfo has no release $version"
+fi
+# The manual page is gzip'd roff that man reads without a warning.
+manPage="$root/usr/share/man/man1/valdorix-cli.1.gz"
+if [ -f "$manPage" ]; then
+    gzip -t "$manPage" || fail "$manPage is not gzip data"
+    if command -v groff >/dev/null 2>&1; then
+        warnings=$(zcat "$manPage" | groff -man -ww -z 2>&1) || fail "groff cannot read the manual page"
+        [ -z "$warnings" ] || fail "the manual page has warnings: $warnings"
+    fi
 fi
 # Each icon is a PNG of the size its folder names.
 for png in "$root"/usr/share/icons/hicolor/*/apps/*.png; do

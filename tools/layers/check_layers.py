@@ -10,6 +10,9 @@ import re
 import sys
 
 QT_FREE = {"platform", "engine", "store", "provisioning", "resources", "controls"}
+# Layers with Qt Core (and Gui) but no widgets: the command-line client runs without a display.
+NO_WIDGETS = {"cli"}
+WIDGETS = re.compile(r"(QtWidgets|QApplication|QWidget|QDialog|QMessageBox|QMainWindow|QLabel|QLineEdit)(/|$)")
 
 # layer -> layers it may include
 ALLOWED = {
@@ -22,6 +25,7 @@ ALLOWED = {
     "qr": {"engine", "platform"},
     "ui": {"controls", "resources", "store", "engine", "platform", "qr"},
     "app": None,  # the top: everything
+    "cli": {"qr", "store", "engine", "platform", "resources", "provisioning"},
 }
 PAGE_GROUP_MAY_USE = {"ui", "controls", "resources", "store", "provisioning", "engine", "platform", "qr"}
 
@@ -58,6 +62,8 @@ def main() -> int:
             if kind == "<":
                 if layer.split("/")[0] in QT_FREE and re.match(r"Q[A-Za-z]*(/|$)", target):
                     faults.append(f"{rel}:{line}: {layer} must stay free of Qt, includes <{target}>")
+                if layer in NO_WIDGETS and WIDGETS.match(target):
+                    faults.append(f"{rel}:{line}: {layer} must stay free of Qt Widgets, includes <{target}>")
                 continue
             used = layer_of(pathlib.PurePosixPath(target))
             if used is None or used == layer:
