@@ -12,6 +12,7 @@
 #include "pages/info/AboutPage.h"
 #include "pages/pin/ChangePinPage.h"
 #include "pages/info/ErrorMsgPage.h"
+#include "pages/tokens/ExportPage.h"
 #include "pages/tokens/ImportPage.h"
 #include "pages/tokens/InstallPage.h"
 #include "pages/pin/LoginPage.h"
@@ -46,6 +47,7 @@ const PageRow kPages[] = {
     {pageid::Sign, make<CSignPage>, ID_SIGN, WithToken},
     {pageid::Install, make<CInstallPage>, ID_INSTALL_TOKEN, Unlocked},
     {pageid::Import, make<CImportPage>, ID_IMPORT_TOKENS, Unlocked},
+    {pageid::Export, make<CExportPage>, ID_EXPORT_TOKEN, WithToken},
     {pageid::Manager, make<CManagerPage>, ID_MANAGE_TOKENS, Unlocked},
     {pageid::ShowOtp, make<CShowOTPPage>, 0, Unlocked},
     {pageid::Download, make<CDownloadPage>, ID_DOWNLOAD_TOKEN, Unlocked},

@@ -233,6 +233,20 @@ constexpr std::array kSettings{
     DialogItem{1008, K::Static, u"", kHidden, 6, 4, 173, 76},
 };
 
+// 236: a token's otpauth URI and QR code. The PIN controls on the left and the code with its
+// URI are never shown together; the code takes the full height, beside the navigation bar.
+constexpr std::array kExport{
+    DialogItem{1047, K::Static, u"", kLabel, 10, 8, 240, 10},
+    DialogItem{1046, K::Static, u"", kLabel, 10, 38, 240, 24},
+    DialogItem{1048, K::Edit, u"", kPassword, 10, 50, 122, 14},
+    DialogItem{1049, K::Button, u"&Go", kDefAction, 141, 35, kRoundCx, kRoundCy},
+    DialogItem{1042, K::Static, u"", kHidden, 5, 3, 120, 111},
+    DialogItem{1044, K::Static, u"", kLabel, 132, 4, 122, 24},
+    DialogItem{1043, K::Edit, u"", kEdit, 132, 30, 122, 40},
+    DialogItem{1045, K::Button, u"&Save as PNG...", kButton, 132, 74, 70, 14},
+    DialogItem{1017, K::Static, u"", kHidden, 132, 94, 122, 15},
+};
+
 // 100: About. 1008 is the area above the text where the logo is centred.
 constexpr std::array kAbout{
     DialogItem{1008, K::GroupBox, u"", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 10, 6, 195, 48},
@@ -264,6 +278,7 @@ constexpr std::array kTemplates{
     DialogTemplate{233, kPage, 0, 207, 112, 0, kFont, 8, 400, false, kChallenge},
     DialogTemplate{234, kPage, 0, 200, 121, 0, kFont, 8, 400, false, kImport},
     DialogTemplate{235, kPage, 0, 185, 121, 0, kFont, 8, 400, false, kSettings},
+    DialogTemplate{236, kPage, 0, 259, 117, 0, kFont, 8, 400, false, kExport},
 };
 
 } // namespace

@@ -28,6 +28,7 @@ constexpr std::array kToken{
     MenuItem{K::Command, u"&Download Token...", ID_DOWNLOAD_TOKEN, {}},
     MenuItem{K::Command, u"&Install Token...", ID_INSTALL_TOKEN, {}},
     MenuItem{K::Command, u"Import Tokens...", ID_IMPORT_TOKENS, {}},
+    MenuItem{K::Command, u"E&xport Token...", ID_EXPORT_TOKEN, {}},
     MenuItem{K::Command, u"Synchronise Token...", ID_SYNCHRONISE_TOKEN, {}},
     MenuItem{K::Command, u"Token &Property...", ID_TOKEN_PROPERTY, {}},
     separator(),

@@ -37,6 +37,7 @@ constexpr int ID_IMPORT_TOKENS = 32791;
 constexpr int ID_LOCK = 32792;
 constexpr int ID_SETTINGS = 32793;
 constexpr int ID_MORE_TOKENS = 32796; // the last item of a token list too long for the screen
+constexpr int ID_EXPORT_TOKEN = 32800;
 } // namespace ids
 
 // The menu with this id, or null.

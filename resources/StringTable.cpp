@@ -45,7 +45,8 @@ constexpr std::array kStrings{
     StringEntry{IDS_INVALID_TOKEN_DATA, u"Invalid token data"},
     StringEntry{IDS_NO_SERVICE_URL, u"No service URL defined"},
     StringEntry{IDS_ABORTED, u"Aborted."},
-    StringEntry{IDS_SAVE_FAILED, u"Valdorix could not save your tokens to %1: %2. Your last change is not stored."},
+    StringEntry{IDS_SAVE_FAILED,
+                u"Valdorix could not save your tokens to %1: %2. Your last change is not stored."},
     StringEntry{IDS_PIN_UNREPRESENTABLE,
                 u"This PIN has characters that your token database cannot store. Please choose a PIN "
                 u"without them."},
@@ -80,6 +81,17 @@ constexpr std::array kStrings{
     StringEntry{IDS_CONFIRM_DELETE_ONE, u"Are you sure you want to delete the token \u201c%1\u201d?"},
     StringEntry{IDS_CONFIRM_DELETE_MANY, u"Are you sure you want to delete these %1 tokens?"},
     StringEntry{IDS_MORE_TOKENS, u"More Tokens..."},
+    StringEntry{IDS_EXPORT_TITLE, u"Export \u201c%1\u201d to another authenticator"},
+    StringEntry{IDS_EXPORT_PIN_PROMPT, u"Please enter your PIN to show its secret:"},
+    StringEntry{IDS_EXPORT_NO_URI,
+                u"This token has no otpauth:// form: only HOTP and TOTP tokens with 6 to 8 digits and "
+                u"one code can be shown as a QR code."},
+    StringEntry{IDS_EXPORT_SCAN_HINT, u"Scan it with another authenticator. Whoever sees this code can copy "
+                                      u"the token."},
+    StringEntry{IDS_PNG_FILTER, u"PNG pictures (*.png)"},
+    StringEntry{IDS_QR_SAVED, u"The QR code has been saved to %1. Whoever has this picture can make your "
+                              u"codes: keep it safe, and delete it once used."},
+    StringEntry{IDS_QR_NOT_SAVED, u"The QR code could not be saved to %1: %2"},
 };
 
 const StringEntry* find(int id) {

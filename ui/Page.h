@@ -42,6 +42,7 @@ constexpr unsigned ErrorMsg = 232;
 constexpr unsigned Challenge = 233;
 constexpr unsigned Import = 234;
 constexpr unsigned Settings = 235;
+constexpr unsigned Export = 236;
 } // namespace pageid
 
 // Private messages, posted with QCoreApplication::postEvent.

@@ -10,6 +10,11 @@ inline void wipe(std::u16string& text) {
     text.clear();
 }
 
+inline void wipe(std::string& text) {
+    std::fill(text.begin(), text.end(), '\0');
+    text.clear();
+}
+
 inline void wipe(QString& text) {
     // fill() detaches first, so a buffer shared with another string is left alone.
     text.fill(QChar(u'\0'));

@@ -187,7 +187,7 @@ TEST_F(MainDlgTest, UnlockedWithoutATokenGreysTheTokenCommands) {
     CMainDlg& window = openUnlocked(0);
     QMenu* token = window.menu(QStringLiteral("&Token"));
     window.prepareMenu(token);
-    for (int id : {ID_SIGN, ID_SYNCHRONISE_TOKEN, ID_TOKEN_PROPERTY})
+    for (int id : {ID_SIGN, ID_SYNCHRONISE_TOKEN, ID_TOKEN_PROPERTY, ID_EXPORT_TOKEN})
         EXPECT_FALSE(action(token, id)->isEnabled()) << id;
     for (int id : {ID_OTP, ID_CHALLENGE, ID_DOWNLOAD_TOKEN, ID_INSTALL_TOKEN, ID_IMPORT_TOKENS, ID_CHANGE_PIN,
                    ID_EXIT})

@@ -122,6 +122,7 @@ TEST(MenuTest, Menu208) {
         {u"&Download Token...", 32776},
         {u"&Install Token...", 32786},
         {u"Import Tokens...", 32791},
+        {u"E&xport Token...", 32800},
         {u"Synchronise Token...", 32787},
         {u"Token &Property...", 32781},
         {u"", 0},

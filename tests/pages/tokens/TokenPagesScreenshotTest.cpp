@@ -1,6 +1,5 @@
 // The four token pages as a user sees them, with realistic content, written to
-// <build>/screenshots/ for people to look at. The checks are what a picture cannot hide: each page
-// fills its picture, and no visible control leaves it.
+// <build>/screenshots/ for people to look at (see TokenPagesFixture::capture).
 #include "TokenPagesSupport.h"
 #include "pages/tokens/ImportPage.h"
 #include "pages/tokens/InstallPage.h"
@@ -8,40 +7,11 @@
 #include "pages/tokens/ManagerPage.h"
 #include "pages/tokens/TokenPropertyPage.h"
 
-#include <QDir>
-#include <QImage>
-
 using namespace tokentest;
 
 namespace {
 
-QString screenshotFolder() {
-    const QByteArray binary = qgetenv("VALDORIX_BINARY_DIR");
-    const QString folder =
-        (binary.isEmpty() ? QDir::currentPath() : QString::fromUtf8(binary)) + QStringLiteral("/screenshots");
-    QDir().mkpath(folder);
-    return folder;
-}
-
-class TokenPagesScreenshotTest : public TokenPagesFixture {
-protected:
-    void capture(unsigned id, const QString& name) {
-        CPage* page = m_window->findPage(id);
-        ASSERT_NE(page, nullptr);
-        QWidget* hwnd = page->GetHWND();
-        ASSERT_NE(hwnd, nullptr);
-        ASSERT_TRUE(waitFor([&] { return hwnd->pos() == QPoint(0, 0); }));
-        EXPECT_EQ(hwnd->size(), QSize(391, 191)) << id;
-        for (QWidget* child : hwnd->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (!child->isVisibleTo(hwnd))
-                continue;
-            EXPECT_TRUE(hwnd->rect().contains(child->geometry())) << id << " " << controlId(child);
-        }
-        const QString folder = screenshotFolder();
-        EXPECT_TRUE(hwnd->grab().toImage().save(QStringLiteral("%1/%2.png").arg(folder, name)));
-        EXPECT_TRUE(m_window->grab().toImage().save(QStringLiteral("%1/%2_window.png").arg(folder, name)));
-    }
-};
+using TokenPagesScreenshotTest = TokenPagesFixture;
 
 TEST_F(TokenPagesScreenshotTest, TheFourTokenPages) {
     setenv("TZ", "UTC0", 1);

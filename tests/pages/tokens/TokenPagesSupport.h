@@ -2,6 +2,8 @@
 
 #include "tests/app/ShellTestSupport.h"
 
+#include <QDir>
+#include <QImage>
 #include <cstring>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -100,6 +102,29 @@ protected:
     T* show(unsigned id) {
         m_window->Navigate(id);
         return currentPage<T>();
+    }
+
+    // Writes page `id` and the whole window to <build>/screenshots/<name>.png and <name>_window.png
+    // for people to look at, checking what a picture cannot hide: the page fills its picture and
+    // no visible control leaves it.
+    void capture(unsigned id, const QString& name) {
+        CPage* page = m_window->findPage(id);
+        ASSERT_NE(page, nullptr);
+        QWidget* hwnd = page->GetHWND();
+        ASSERT_NE(hwnd, nullptr);
+        ASSERT_TRUE(waitFor([&] { return hwnd->pos() == QPoint(0, 0); }));
+        EXPECT_EQ(hwnd->size(), QSize(391, 191)) << id;
+        for (QWidget* child : hwnd->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!child->isVisibleTo(hwnd))
+                continue;
+            EXPECT_TRUE(hwnd->rect().contains(child->geometry())) << id << " " << controlId(child);
+        }
+        const QByteArray binary = qgetenv("VALDORIX_BINARY_DIR");
+        const QString folder = (binary.isEmpty() ? QDir::currentPath() : QString::fromUtf8(binary)) +
+                               QStringLiteral("/screenshots");
+        QDir().mkpath(folder);
+        EXPECT_TRUE(hwnd->grab().toImage().save(QStringLiteral("%1/%2.png").arg(folder, name)));
+        EXPECT_TRUE(m_window->grab().toImage().save(QStringLiteral("%1/%2_window.png").arg(folder, name)));
     }
 
 private:
