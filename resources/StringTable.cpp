@@ -92,6 +92,9 @@ constexpr std::array kStrings{
     StringEntry{IDS_QR_SAVED, u"The QR code has been saved to %1. Whoever has this picture can make your "
                               u"codes: keep it safe, and delete it once used."},
     StringEntry{IDS_QR_NOT_SAVED, u"The QR code could not be saved to %1: %2"},
+    StringEntry{IDS_NEWER_DATABASE, u"Your token database was written by a newer version of Valdorix, which "
+                                    u"this version cannot read. Open it with that version; the file is left as "
+                                    u"it is."},
 };
 
 const StringEntry* find(int id) {

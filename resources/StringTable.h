@@ -77,6 +77,7 @@ constexpr int IDS_EXPORT_SCAN_HINT = 217;
 constexpr int IDS_PNG_FILTER = 218;
 constexpr int IDS_QR_SAVED = 219;     // %1 the file
 constexpr int IDS_QR_NOT_SAVED = 220; // %1 the file, %2 the reason
+constexpr int IDS_NEWER_DATABASE = 250;
 } // namespace ids
 
 struct StringEntry {
