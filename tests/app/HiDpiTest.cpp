@@ -7,10 +7,12 @@
 #include "pages/info/AboutPage.h"
 #include "pages/otp/NumberPlate.h"
 #include "pages/otp/OtpPage.h"
+#include "pages/otp/SelectTokenWindow.h"
 #include "resources/Resources.h"
 
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <cmath>
 #include <functional>
 
@@ -177,6 +179,41 @@ TEST_F(HiDpiTest, DigitPlateShowsTheDigitsOfTheStripAtTheScreensRatio) {
         const QImage shown = image.copy((left + i * CNumberPlate::CellWidth) * scale, 0, cell,
                                         CNumberPlate::CellHeight * scale);
         EXPECT_EQ(shown, expected) << "digit " << digit;
+    }
+}
+
+TEST_F(HiDpiTest, TokenPickerStaysInsideTheScreenAtEveryEdge) {
+    CMainDlg& window = openMainWindow();
+    store().markUnlocked();
+    for (int i = 0; i < 30; ++i) {
+        auto token = std::make_shared<COtpToken>();
+        token->label = u"Token " + QString::number(i).toStdU16String();
+        token->tokenName = token->label;
+        token->serial = u"S" + QString::number(i).toStdU16String();
+        store().tokens.push_back(token);
+    }
+    window.Navigate(pageid::Otp);
+    auto* page = dynamic_cast<COtpPage*>(window.findPage(pageid::Otp));
+    ASSERT_NE(page, nullptr);
+    const QRect area = page->screen()->availableGeometry();
+    // In logical pixels, whatever the ratio: the corners, the edges, and outside the screen.
+    for (const QPoint& at :
+         {area.topLeft(), area.topRight(), area.bottomLeft(), area.bottomRight(),
+          QPoint(area.right() - 3, area.center().y()), QPoint(area.center().x(), area.bottom() - 3),
+          area.bottomRight() + QPoint(60, 60), area.topLeft() - QPoint(60, 60)}) {
+        page->openPicker(at);
+        CSelectTokenWindow* picker = page->picker();
+        ASSERT_NE(picker, nullptr);
+        ASSERT_TRUE(picker->isVisible());
+        EXPECT_TRUE(area.contains(picker->frameGeometry()))
+            << at.x() << "," << at.y() << " gave " << picker->frameGeometry().x() << ","
+            << picker->frameGeometry().y() << " " << picker->frameGeometry().width() << "x"
+            << picker->frameGeometry().height() << " on " << area.width() << "x" << area.height();
+        // Where it fits, the corner asked for is where it opens.
+        if (area.contains(QRect(at, picker->size()))) {
+            EXPECT_EQ(picker->pos(), at);
+        }
+        picker->hide();
     }
 }
 
