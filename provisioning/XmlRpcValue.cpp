@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <locale.h>
 #include <new>
 #include <utility>
@@ -86,6 +87,44 @@ bool parseDateTime(std::string_view text, std::tm& time) {
     return true;
 }
 
+bool nameBefore(const XmlRpcVariant::Member& member, std::string_view name) {
+    return std::string_view(member.first) < name;
+}
+
+// The type tags the reader tells apart; an empty tag and "</value>" (the empty element) both
+// start an untagged string.
+enum class TypeTag { Untagged, Boolean, Int, Double, String, DateTime, Base64, Array, Struct, Other };
+
+TypeTag typeTag(std::string_view tag) {
+    using namespace std::string_view_literals;
+    switch (tag.size()) {
+    case 0:
+        return TypeTag::Untagged;
+    case 4:
+        return tag == "<i4>"sv ? TypeTag::Int : TypeTag::Other;
+    case 5:
+        return tag == "<int>"sv ? TypeTag::Int : TypeTag::Other;
+    case 7:
+        return tag == "<array>"sv ? TypeTag::Array : TypeTag::Other;
+    case 8:
+        if (tag == "<string>"sv)
+            return TypeTag::String;
+        if (tag == "<struct>"sv)
+            return TypeTag::Struct;
+        if (tag == "</value>"sv)
+            return TypeTag::Untagged;
+        if (tag == "<base64>"sv)
+            return TypeTag::Base64;
+        return tag == "<double>"sv ? TypeTag::Double : TypeTag::Other;
+    case 9:
+        return tag == "<boolean>"sv ? TypeTag::Boolean : TypeTag::Other;
+    case 18:
+        return tag == "<dateTime.iso8601>"sv ? TypeTag::DateTime : TypeTag::Other;
+    default:
+        return TypeTag::Other;
+    }
+}
+
 void appendEncoded(std::string& out, std::string_view text) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -142,9 +181,17 @@ XmlRpcVariant& XmlRpcVariant::operator=(const XmlRpcVariant& other) {
 }
 
 XmlRpcVariant& XmlRpcVariant::operator=(XmlRpcVariant&& other) noexcept {
-    if (this != &other) {
+    if (this == &other)
+        return *this;
+    if (type_ <= TypeDouble) {
+        // Nothing to release, and nothing `other` could lie inside.
+        type_ = TypeInvalid;
+        moveFrom(other);
+    } else {
+        // Take `other` first: it may lie inside this value.
         XmlRpcVariant taken(std::move(other));
-        swap(taken);
+        clear();
+        moveFrom(taken);
     }
     return *this;
 }
@@ -185,7 +232,7 @@ void XmlRpcVariant::copyFrom(const XmlRpcVariant& other) {
         new (&array_) ValueArray(other.array_);
         break;
     case TypeStruct:
-        struct_ = new ValueStruct(*other.struct_);
+        new (&struct_) ValueStruct(other.struct_);
         break;
     }
     type_ = other.type_;
@@ -218,7 +265,7 @@ void XmlRpcVariant::moveFrom(XmlRpcVariant& other) noexcept {
         new (&array_) ValueArray(std::move(other.array_));
         break;
     case TypeStruct:
-        struct_ = std::exchange(other.struct_, nullptr);
+        new (&struct_) ValueStruct(std::move(other.struct_));
         break;
     }
     type_ = other.type_;
@@ -240,7 +287,7 @@ void XmlRpcVariant::clear() noexcept {
         array_.~ValueArray();
         break;
     case TypeStruct:
-        delete struct_;
+        struct_.~ValueStruct();
         break;
     default:
         break;
@@ -275,7 +322,7 @@ void XmlRpcVariant::become(Type type) {
         new (&array_) ValueArray();
         break;
     case TypeStruct:
-        struct_ = new ValueStruct();
+        new (&struct_) ValueStruct();
         break;
     }
     type_ = type;
@@ -330,7 +377,7 @@ XmlRpcVariant::ValueArray& XmlRpcVariant::asArray() {
 
 XmlRpcVariant::ValueStruct& XmlRpcVariant::asStruct() {
     requireType(TypeStruct);
-    return *struct_;
+    return struct_;
 }
 
 bool XmlRpcVariant::asBool() const {
@@ -391,7 +438,7 @@ const XmlRpcVariant::ValueStruct& XmlRpcVariant::asStruct() const {
     if (type_ == TypeInvalid)
         return empty;
     requireTypeConst(TypeStruct);
-    return *struct_;
+    return struct_;
 }
 
 std::size_t XmlRpcVariant::size() const {
@@ -403,7 +450,7 @@ std::size_t XmlRpcVariant::size() const {
     case TypeArray:
         return array_.size();
     case TypeStruct:
-        return struct_->size();
+        return struct_.size();
     default:
         throw XmlRpcException(kTypeError);
     }
@@ -433,19 +480,75 @@ void XmlRpcVariant::resize(std::size_t n) {
         array_.resize(n);
 }
 
+const XmlRpcVariant* XmlRpcVariant::ValueStruct::find(std::string_view name) const noexcept {
+    const auto found = std::lower_bound(members_.begin(), members_.end(), name, nameBefore);
+    return found != members_.end() && found->first == name ? &found->second : nullptr;
+}
+
+XmlRpcVariant* XmlRpcVariant::ValueStruct::find(std::string_view name) noexcept {
+    return const_cast<XmlRpcVariant*>(std::as_const(*this).find(name));
+}
+
+XmlRpcVariant& XmlRpcVariant::ValueStruct::operator[](std::string_view name) {
+    auto found = std::lower_bound(members_.begin(), members_.end(), name, nameBefore);
+    if (found == members_.end() || found->first != name)
+        found = members_.emplace(found, std::string(name), XmlRpcVariant());
+    return found->second;
+}
+
+void XmlRpcVariant::ValueStruct::settle() {
+    const auto before = [](const Member& a, const Member& b) { return a.first < b.first; };
+    const auto notBefore = [&](const Member& a, const Member& b) { return !before(a, b); };
+    if (std::adjacent_find(members_.begin(), members_.end(), notBefore) == members_.end())
+        return;
+    // Stable, so the first of equal names stays first and is the one kept.
+    constexpr std::size_t kSmall = 16;
+    const std::size_t n = members_.size();
+    if (n <= kSmall) {
+        // A reply's struct has a handful of members: their order is worked out on indexes by
+        // insertion, then each member moves once along its cycle, with no buffer.
+        std::uint8_t order[kSmall];
+        for (std::size_t i = 0; i < n; ++i) {
+            std::size_t to = i;
+            for (; to > 0 && before(members_[i], members_[order[to - 1]]); --to)
+                order[to] = order[to - 1];
+            order[to] = static_cast<std::uint8_t>(i);
+        }
+        bool placed[kSmall] = {};
+        for (std::size_t start = 0; start < n; ++start) {
+            if (placed[start] || order[start] == start)
+                continue;
+            Member held = std::move(members_[start]);
+            std::size_t slot = start;
+            for (;;) {
+                placed[slot] = true;
+                const std::size_t from = order[slot];
+                if (from == start) {
+                    members_[slot] = std::move(held);
+                    break;
+                }
+                members_[slot] = std::move(members_[from]);
+                slot = from;
+            }
+        }
+    } else {
+        std::stable_sort(members_.begin(), members_.end(), before);
+    }
+    members_.erase(std::unique(members_.begin(), members_.end(),
+                               [](const Member& a, const Member& b) { return a.first == b.first; }),
+                   members_.end());
+}
+
 XmlRpcVariant& XmlRpcVariant::operator[](std::string_view name) {
     if (type_ == TypeInvalid)
         become(TypeStruct);
     else if (type_ != TypeStruct)
         throw XmlRpcException(kExpectedStruct);
-    auto found = struct_->lower_bound(name);
-    if (found == struct_->end() || found->first != name)
-        found = struct_->emplace_hint(found, std::string(name), XmlRpcVariant());
-    return found->second;
+    return struct_[name];
 }
 
 bool XmlRpcVariant::contains(std::string_view name) const noexcept {
-    return type_ == TypeStruct && struct_->find(name) != struct_->end();
+    return type_ == TypeStruct && struct_.find(name) != nullptr;
 }
 
 std::string XmlRpcVariant::writeXml() const {
@@ -509,7 +612,7 @@ void XmlRpcVariant::appendXml(std::string& out) const {
         return;
     case TypeStruct:
         out += "<value><struct>";
-        for (const auto& [name, member] : *struct_) {
+        for (const auto& [name, member] : struct_) {
             out += "<member><name>";
             appendEncoded(out, name);
             out += "</name>";
@@ -561,14 +664,17 @@ public:
         return at;
     }
 
-    // consumeTag of the tag scanner, with the whitespace skip remembered.
-    bool consumeTag(std::string_view tag, std::size_t& offset) {
+    // consumeTag of the tag scanner, with the whitespace skip remembered; the tags are literals,
+    // so the comparison is inlined.
+    template <std::size_t N>
+    bool consumeTag(const char (&tag)[N], std::size_t& offset) {
+        constexpr std::size_t length = N - 1;
         if (offset > text.size())
             return false;
         const std::size_t start = skipSpace(offset);
-        if (!text.substr(start).starts_with(tag))
+        if (text.size() - start < length || std::memcmp(text.data() + start, tag, length) != 0)
             return false;
-        offset = start + tag.size();
+        offset = start + length;
         return true;
     }
 
@@ -639,7 +745,7 @@ bool XmlRpcVariant::readXml(std::string_view text, std::size_t& offset) {
     TagSearch search(text);
     if (readValue(search, position, 0, parsed) != ReadResult::Ok)
         return false;
-    swap(parsed);
+    moveFrom(parsed);
     offset = position;
     return true;
 }
@@ -657,6 +763,7 @@ XmlRpcVariant::ReadResult XmlRpcVariant::readValue(TagSearch& search, std::size_
 
 XmlRpcVariant::ReadResult XmlRpcVariant::readValueAt(TagSearch& search, std::size_t& offset, int nesting,
                                                      XmlRpcVariant& out) {
+    // `out` comes in invalid; every payload is built in place in it.
     const std::string_view text = search.text;
     std::size_t pos = offset;
     if (!search.consumeTag("<value>", pos))
@@ -691,104 +798,132 @@ XmlRpcVariant::ReadResult XmlRpcVariant::readValueAt(TagSearch& search, std::siz
     };
 
     bool ok = false;
-    if (tag == "<boolean>") {
+    switch (typeTag(tag)) {
+    case TypeTag::Boolean: {
         int number = 0;
         const auto [start, field] = numberField(pos);
         const std::size_t used = parseLong(field, number);
         if (used > 0 && (number == 0 || number == 1)) {
-            out = XmlRpcVariant(number == 1);
+            out.bool_ = number == 1;
+            out.type_ = TypeBoolean;
             pos = start + used;
             ok = true;
         }
-    } else if (tag == "<i4>" || tag == "<int>") {
+        break;
+    }
+    case TypeTag::Int: {
         int number = 0;
         const auto [start, field] = numberField(pos);
         const std::size_t used = parseLong(field, number);
         if (used > 0) {
-            out = XmlRpcVariant(number);
+            out.int_ = number;
+            out.type_ = TypeInt;
             pos = start + used;
             ok = true;
         }
-    } else if (tag == "<double>") {
+        break;
+    }
+    case TypeTag::Double: {
         double number = 0;
         const auto [start, field] = numberField(pos);
         const std::size_t used = parseDouble(field, number);
         if (used > 0) {
-            out = XmlRpcVariant(number);
+            out.double_ = number;
+            out.type_ = TypeDouble;
             pos = start + used;
             ok = true;
         }
-    } else if (tag.empty() || tag == "<string>" || tag == "</value>") {
+        break;
+    }
+    case TypeTag::Untagged:
         // An untagged string starts right after <value>, keeping its leading whitespace; so does
         // the empty element <value></value>.
-        if (tag != "<string>")
-            pos = afterValue;
+        pos = afterValue;
+        [[fallthrough]];
+    case TypeTag::String: {
         std::string_view field;
         if (textToNextTag(pos, field)) {
-            out = XmlRpcVariant(decodeEntities(field));
+            new (&out.string_) std::string(decodeEntities(field));
+            out.type_ = TypeString;
             pos += field.size();
             ok = true;
         }
-    } else if (tag == "<dateTime.iso8601>") {
+        break;
+    }
+    case TypeTag::DateTime: {
         std::tm time{};
         if (parseDateTime(numberField(pos).second, time)) {
-            out = XmlRpcVariant(time);
+            out.time_ = new std::tm(time);
+            out.type_ = TypeDateTime;
             ok = true;
         }
-    } else if (tag == "<base64>") {
+        break;
+    }
+    case TypeTag::Base64: {
         std::string_view field;
         if (textToNextTag(pos, field)) {
-            out = XmlRpcVariant(base64Decode(field));
+            new (&out.binary_) BinaryData(base64Decode(field));
+            out.type_ = TypeBase64;
             pos += field.size();
             ok = true;
         }
-    } else if (tag == "<array>") {
+        break;
+    }
+    case TypeTag::Array:
         if (nesting >= kMaxNesting)
             return ReadResult::TooDeep;
         if (search.consumeTag("<data>", pos)) {
             out.become(TypeArray);
+            // Room for a short array and the probe after its last element, in one allocation.
+            out.array_.reserve(4);
             // Elements until the first that does not read; the array itself never fails here.
+            // Each is read straight into its place.
             for (;;) {
-                XmlRpcVariant element;
-                const ReadResult result = readValue(search, pos, nesting + 1, element);
+                const ReadResult result = readValue(search, pos, nesting + 1, out.array_.emplace_back());
+                if (result == ReadResult::Ok)
+                    continue;
+                out.array_.pop_back();
                 if (result == ReadResult::TooDeep) {
                     out.clear();
                     return result;
                 }
-                if (result != ReadResult::Ok)
-                    break;
-                out.array_.push_back(std::move(element));
+                break;
             }
             search.consumeTag("</data>", pos);
             ok = true;
         }
-    } else if (tag == "<struct>") {
+        break;
+    case TypeTag::Struct: {
         if (nesting >= kMaxNesting)
             return ReadResult::TooDeep;
         out.become(TypeStruct);
-        ok = true;
+        std::vector<Member>& members = out.struct_.members_;
+        members.reserve(4);
         while (search.consumeTag("<member>", pos)) {
+            Member& member = members.emplace_back();
             // extractElement("<name>"): names are taken as they stand, entities and all.
-            std::string name;
             const std::size_t open = search.find(TagSearch::NameStart, pos);
             if (open != std::string_view::npos) {
                 const std::size_t nameStart = open + TagSearch::length(TagSearch::NameStart);
                 const std::size_t close = search.find(TagSearch::NameEnd, nameStart);
                 if (close != std::string_view::npos) {
-                    name.assign(text.substr(nameStart, close - nameStart));
+                    member.first.assign(text.substr(nameStart, close - nameStart));
                     pos = close + TagSearch::length(TagSearch::NameEnd);
                 }
             }
-            XmlRpcVariant member;
-            const ReadResult result = readValue(search, pos, nesting + 1, member);
+            const ReadResult result = readValue(search, pos, nesting + 1, member.second);
             if (result != ReadResult::Ok) {
                 out.clear();
                 return result;
             }
-            // A repeated name keeps its first value.
-            out.struct_->try_emplace(std::move(name), std::move(member));
             search.consumeTag("</member>", pos);
         }
+        out.struct_.settle();
+        ok = true;
+        break;
+    }
+    case TypeTag::Other:
+        break;
     }
 
     if (!ok) {
@@ -825,7 +960,7 @@ bool operator==(const XmlRpcVariant& a, const XmlRpcVariant& b) {
     case XmlRpcVariant::TypeArray:
         return a.array_ == b.array_;
     case XmlRpcVariant::TypeStruct:
-        return *a.struct_ == *b.struct_;
+        return a.struct_ == b.struct_;
     }
     return false;
 }

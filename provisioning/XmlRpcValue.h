@@ -4,10 +4,9 @@
 
 #include <cstddef>
 #include <ctime>
-#include <functional>
-#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace XmlRpc {
@@ -35,8 +34,35 @@ public:
     };
 
     using ValueArray = std::vector<XmlRpcVariant>;
-    // Names ordered byte by byte, so members are written in that order.
-    using ValueStruct = std::map<std::string, XmlRpcVariant, std::less<>>;
+    using Member = std::pair<std::string, XmlRpcVariant>;
+
+    // The members of a struct, ordered by name byte by byte (so they are written in that order),
+    // each name once. One flat block: replies carry a handful of members, and a tree would cost an
+    // allocation per member.
+    class ValueStruct {
+    public:
+        using const_iterator = std::vector<Member>::const_iterator;
+
+        const_iterator begin() const noexcept { return members_.begin(); }
+        const_iterator end() const noexcept { return members_.end(); }
+        std::size_t size() const noexcept { return members_.size(); }
+        bool empty() const noexcept { return members_.empty(); }
+
+        // The member called `name`, or null.
+        const XmlRpcVariant* find(std::string_view name) const noexcept;
+        XmlRpcVariant* find(std::string_view name) noexcept;
+        // The member called `name`, added invalid when missing.
+        XmlRpcVariant& operator[](std::string_view name);
+
+        friend bool operator==(const ValueStruct& a, const ValueStruct& b) { return a.members_ == b.members_; }
+
+    private:
+        friend class XmlRpcVariant;
+        // Sorts members read in the reply's order; a repeated name keeps its first value.
+        void settle();
+
+        std::vector<Member> members_;
+    };
 
     // readXml refuses arrays and structs nested deeper than this, so a hostile reply cannot
     // exhaust the stack.
@@ -138,7 +164,7 @@ private:
         std::tm* time_;
         BinaryData binary_;
         ValueArray array_;
-        ValueStruct* struct_;
+        ValueStruct struct_;
     };
 };
 

@@ -115,6 +115,7 @@ TEST(XmlRpcBase64, Decode) {
         {"Zm9v\r\nYmFy", "foobar"},
         {" Z m 9 v\tY\nm\rF y ", "foobar"},
         {"Zm9v!@#$%^YmFy", "foobar"},
+        {"Zm9vY\nmFyZm9vYmFy", "foobarfoobar"}, // groups out of step with the text after a break
         {"Zm", ""},    // a final group cut short yields nothing
         {"Zm==", "f"}, // the same group padded yields one byte
         {"Zm9", ""},

@@ -421,6 +421,32 @@ TEST(XmlRpcReader, Structs) {
     EXPECT_EQ(read("<value><struct></struct></value>").type(), XmlRpcVariant::TypeStruct);
 }
 
+TEST(XmlRpcReader, StructMembersInNameOrderWhateverTheReplyOrder) {
+    // A handful of members and many take different sorting paths; each gets names in reverse
+    // order, every one repeated with another value that must lose.
+    for (const int count : {5, 40}) {
+        std::string text = "<value><struct>";
+        for (int pass = 0; pass < 2; ++pass) {
+            for (int i = count - 1; i >= 0; --i) {
+                char name[16];
+                std::snprintf(name, sizeof name, "m%02d", i);
+                text += std::string("<member><name>") + name + "</name><value><i4>" + std::to_string(pass ? -1 : i) +
+                        "</i4></value></member>";
+            }
+        }
+        const XmlRpcVariant record = read(text + "</struct></value>");
+        ASSERT_EQ(record.size(), std::size_t(count));
+        int expected = 0;
+        for (const auto& [name, value] : record.asStruct()) {
+            char wanted[16];
+            std::snprintf(wanted, sizeof wanted, "m%02d", expected);
+            EXPECT_EQ(name, wanted) << count;
+            EXPECT_EQ(value, XmlRpcVariant(expected)) << name;
+            ++expected;
+        }
+    }
+}
+
 TEST(XmlRpcReader, NumericReferenceBeyondUnicodeRaisesBadConversion) {
     XmlRpcVariant value;
     std::size_t offset = 0;
