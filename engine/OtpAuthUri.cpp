@@ -328,6 +328,9 @@ OtpAuthResult parseOtpAuthUri(std::string_view uri) {
     const std::u16string issuerPrefix = issuer + u':';
     if (!issuer.empty() && account.starts_with(issuerPrefix)) {
         account.remove_prefix(issuerPrefix.size());
+    } else if (!issuer.empty() && trimmedName(account) == issuer) {
+        // "otpauth://totp/Site?issuer=Site": the label only repeats the issuer.
+        account = {};
     } else if (const std::size_t colon = account.find(u':'); colon != std::u16string_view::npos) {
         if (issuer.empty())
             issuer = trimmedName(account.substr(0, colon));

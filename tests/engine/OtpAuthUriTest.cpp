@@ -65,6 +65,8 @@ TEST(OtpAuthUriTest, MapsEveryParameterToTheToken) {
          u"bob", u"New:bob"},
         {uriWith("totp", "A%3AB:carol" + secret + "&issuer=A%3AB"), TokenKind::Totp, HashKind::Sha1, 6, 30, 0,
          u"A:B", u"carol", u"A:B:carol"},
+        {uriWith("totp", "Site" + secret + "&issuer=Site"), TokenKind::Totp, HashKind::Sha1, 6, 30, 0, u"Site",
+         u"", u"Site"},
         {uriWith("totp", ":x:y" + secret), TokenKind::Totp, HashKind::Sha1, 6, 30, 0, u"", u"x:y", u"x:y"},
         {uriWith("totp", "%C3%89cole:d%C3%A9d%C3%A9" + secret + "&image=http%3A%2F%2Fx&foo"), TokenKind::Totp,
          HashKind::Sha1, 6, 30, 0, u"\u00c9cole", u"d\u00e9d\u00e9", u"\u00c9cole:d\u00e9d\u00e9"},
