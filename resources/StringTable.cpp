@@ -92,9 +92,11 @@ constexpr std::array kStrings{
     StringEntry{IDS_QR_SAVED, u"The QR code has been saved to %1. Whoever has this picture can make your "
                               u"codes: keep it safe, and delete it once used."},
     StringEntry{IDS_QR_NOT_SAVED, u"The QR code could not be saved to %1: %2"},
-    StringEntry{IDS_NEWER_DATABASE, u"Your token database was written by a newer version of Valdorix, which "
-                                    u"this version cannot read. Open it with that version; the file is left as "
-                                    u"it is."},
+    StringEntry{IDS_IMPORTING, u"Importing tokens..."},
+    StringEntry{IDS_CANCEL, u"Cancel"},
+    StringEntry{IDS_IMPORT_TOO_LARGE, u"No tokens imported: with them your token database would be larger than 256 MiB, "
+                                      u"and Valdorix does not read a file that large."},
+    StringEntry{IDS_IMPORT_NOT_SAVED, u"No tokens imported: Valdorix could not save them to %1: %2."},
 };
 
 const StringEntry* find(int id) {

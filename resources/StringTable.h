@@ -77,7 +77,10 @@ constexpr int IDS_EXPORT_SCAN_HINT = 217;
 constexpr int IDS_PNG_FILTER = 218;
 constexpr int IDS_QR_SAVED = 219;     // %1 the file
 constexpr int IDS_QR_NOT_SAVED = 220; // %1 the file, %2 the reason
-constexpr int IDS_NEWER_DATABASE = 250;
+constexpr int IDS_IMPORTING = 230;
+constexpr int IDS_CANCEL = 231;
+constexpr int IDS_IMPORT_TOO_LARGE = 232;
+constexpr int IDS_IMPORT_NOT_SAVED = 233; // %1 the database file, %2 the system's reason
 } // namespace ids
 
 struct StringEntry {

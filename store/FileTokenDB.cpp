@@ -6,7 +6,6 @@
 #include "platform/ReadFile.h"
 #include "store/ByteCursor.h"
 #include "store/FileBytes.h"
-#include "store/StoreError.h"
 #include "store/TokenArchive.h"
 
 #include <algorithm>
@@ -63,14 +62,9 @@ bool CFileTokenDB::loadFile() {
 
     std::span<std::uint8_t> archive = std::span(*file).subspan(stream.position());
     encipher(key, archive);
-    bool newerRecords = false;
-    auto contents = readTokenArchive(archive, DatabaseMarker, &newerRecords);
-    if (!contents) {
-        // The marker read right, so the PIN was right: say so rather than let it pass for a wrong PIN.
-        if (newerRecords)
-            m_readError = StoreError::NewerDatabase;
+    auto contents = readTokenArchive(archive, DatabaseMarker);
+    if (!contents)
         return false;
-    }
     defaultIndex = contents->defaultIndex;
     tokens = std::move(contents->tokens);
     unlocked = true;
@@ -98,6 +92,9 @@ SaveResult CFileTokenDB::saveFile() {
     const std::size_t archiveStart = file.size();
     if (!writeTokenArchive(file, DatabaseMarker, defaultIndex, tokens))
         return {path, std::make_error_code(std::errc::invalid_argument)};
+    // The next start refuses a larger file: keep the last one it can read instead.
+    if (file.size() > MaxFileSize)
+        return {path, std::make_error_code(std::errc::file_too_large)};
     encipher(key, std::span(file).subspan(archiveStart));
     return {path, writeFileAtomically(path, file)};
 }

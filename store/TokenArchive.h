@@ -29,13 +29,15 @@ constexpr std::uint16_t TokenArchiveLibraryVersion = 14;
 bool writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marker, std::int32_t defaultIndex,
                        const std::vector<std::shared_ptr<COtpToken>>& tokens);
 
+// The most bytes `token` can add to an archive as a new element (the newer record form, the class
+// header counted too). A sum over a list bounds its archive before anything is written.
+std::size_t tokenArchiveBound(const COtpToken& token);
+
 // Reads an archive of any library version up to 14. Returns nothing on the first fault: wrong
 // signature, version, native sizes or byte order, a first item other than `marker`, an unknown
 // class id or token class version above 2, an unknown hash, a key count above 128, or any field
 // or length that runs past the end of `bytes`.
 // Nothing is allocated for a length before the bytes it asks for are known to be there.
 // Bytes after the last token are ignored.
-// `newerRecords`, when given, is set when the marker matched but the token records are of a
-// later class version than this reader knows (a newer program wrote them).
 std::optional<TokenArchiveContents> readTokenArchive(std::span<const std::uint8_t> bytes,
-                                                     std::u16string_view marker, bool* newerRecords = nullptr);
+                                                     std::u16string_view marker);

@@ -1,8 +1,5 @@
 #include "store/TokenList.h"
 
-#include "platform/CodePage.h"
-#include "store/CsvSplit.h"
-#include "store/FileBytes.h"
 #include "store/SeedCode.h"
 
 #include <algorithm>
@@ -76,44 +73,38 @@ std::shared_ptr<COtpToken> CTokenList::importCsv(const std::string& path) {
     return importCsv(path, ignored);
 }
 
-std::shared_ptr<COtpToken> CTokenList::importCsv(const std::string& path, std::error_code& readError,
-                                               CsvImportReport* report) {
-    const auto bytes = readFileBytes(path, readError);
-    if (!bytes)
+std::shared_ptr<COtpToken> CTokenList::appendImported(std::vector<std::shared_ptr<COtpToken>> imported) {
+    if (imported.empty())
         return nullptr;
-    return importCsvData({reinterpret_cast<const char*>(bytes->data()), bytes->size()}, report);
+    tokens.reserve(tokens.size() + imported.size());
+    for (std::shared_ptr<COtpToken>& token : imported)
+        tokens.push_back(std::move(token));
+    defaultIndex = static_cast<std::int32_t>(tokens.size() - 1);
+    return tokens.back();
 }
 
-std::shared_ptr<COtpToken> CTokenList::importCsvData(std::string_view bytes, CsvImportReport* report) {
-    if (bytes.starts_with("\xEF\xBB\xBF"))
-        bytes.remove_prefix(3);
-    bytes = bytes.substr(0, bytes.find('\0'));
-    const std::u16string text = platform::utf8ToUtf16(bytes);
+void CTokenList::keepFirst(std::size_t count) {
+    if (count < tokens.size())
+        tokens.resize(count);
+}
 
-    std::shared_ptr<COtpToken> last;
-    std::vector<std::u16string_view> fields;
-    std::size_t lineNumber = 0;
-    const auto skip = [&](CsvImportReport::Reason reason) {
-        if (report)
-            report->skipped.push_back({lineNumber, reason});
-    };
-    CsvReader reader(text);
-    for (std::u16string_view line; reader.next(line, fields);) {
-        ++lineNumber;
-        if (fields.empty())
-            continue;
-        if (fields.size() != 3) {
-            skip(CsvImportReport::NotThreeFields);
-            continue;
-        }
-        auto token = createTokenFromSeed(fields[2], fields[0], fields[1]);
-        if (!token) {
-            skip(CsvImportReport::InvalidSeed);
-            continue;
-        }
-        last = std::move(token);
-        if (report)
-            ++report->added;
-    }
-    return last;
+std::shared_ptr<COtpToken> CTokenList::importCsv(const std::string& path, std::error_code& readError,
+                                               ImportReport* report) {
+    CsvImport read = readCsvTokens(path);
+    readError = read.readError;
+    if (readError)
+        return nullptr;
+    if (report)
+        *report = std::move(read.report);
+    return appendImported(std::move(read.tokens));
+}
+
+std::shared_ptr<COtpToken> CTokenList::importCsvData(std::string_view bytes, ImportReport* report) {
+    std::vector<std::shared_ptr<COtpToken>> imported;
+    CsvTokenStream stream(report);
+    stream.feed(bytes, imported);
+    stream.finish(imported);
+    if (report)
+        report->added += imported.size();
+    return appendImported(std::move(imported));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/OtpToken.h"
+#include "store/CsvImport.h"
 
 #include <cstdint>
 #include <memory>
@@ -9,18 +10,6 @@
 #include <string_view>
 #include <system_error>
 #include <vector>
-
-// What a CSV import did: the tokens it added and the lines it passed over, by 1-based line number.
-// Empty lines are not counted as skipped.
-struct CsvImportReport {
-    enum Reason { NotThreeFields, InvalidSeed };
-    struct Skipped {
-        std::size_t line;
-        Reason reason;
-    };
-    std::size_t added = 0;
-    std::vector<Skipped> skipped;
-};
 
 // The ordered token list and the default token's index, with no file behind it: tools and tests
 // use it alone, and the database (CTokenDB) adds persistence around it. The list operations never
@@ -63,6 +52,14 @@ public:
     std::shared_ptr<COtpToken> createTokenFromSeed(std::u16string_view name, std::u16string_view serial,
                                                    std::u16string_view seed);
 
+    // Appends `imported` in order with no same-token search and makes the last one the default,
+    // as installing each from its seed would. Returns the last one, or null for an empty list.
+    std::shared_ptr<COtpToken> appendImported(std::vector<std::shared_ptr<COtpToken>> imported);
+
+    // Keeps the first `count` tokens and removes the rest (an import that could not be saved).
+    // The default index is left alone.
+    void keepFirst(std::size_t count);
+
     // Installs every three-field line (serial, seed, name) of the UTF-8 CSV file at `path`.
     // Returns the last token created, or null when the file cannot be read or no line gives one.
     std::shared_ptr<COtpToken> importCsv(const std::string& path);
@@ -70,10 +67,10 @@ public:
     // beyond MaxFileSize), and it is empty otherwise. `report`, when given, is filled with what
     // happened to each line.
     std::shared_ptr<COtpToken> importCsv(const std::string& path, std::error_code& readError,
-                                         CsvImportReport* report = nullptr);
+                                         ImportReport* report = nullptr);
 
     // importCsv on the file's bytes.
-    std::shared_ptr<COtpToken> importCsvData(std::string_view bytes, CsvImportReport* report = nullptr);
+    std::shared_ptr<COtpToken> importCsvData(std::string_view bytes, ImportReport* report = nullptr);
 
     std::vector<std::shared_ptr<COtpToken>> tokens;
     std::int32_t defaultIndex = 0;

@@ -2,8 +2,8 @@
 
 #include "ui/ClipPlayer.h"
 #include "provisioning/ServerOperations.h"
-#include "pages/provisioning/Mailbox.h"
-#include "pages/provisioning/WorkerGroup.h"
+#include "platform/Mailbox.h"
+#include "platform/WorkerGroup.h"
 #include "ui/PageImpl.h"
 #include "store/SaveResult.h"
 

@@ -1,6 +1,7 @@
 #include "StoreTestSupport.h"
 #include "store/TokenList.h"
 #include "store/CsvSplit.h"
+#include "store/TokenArchive.h"
 
 #include <boost/regex.hpp>
 #include <gtest/gtest.h>
@@ -75,13 +76,13 @@ TEST(CsvImport, OnlyThreeFieldLinesAreInstalled) {
     const std::string text = "\n\n" + line("1001", Seed1001, "Trailing") + ",\n" + "1002\n" + "1002," +
                              Seed1002 + "\n" + line("1002", Seed1002, "Four") + ",x\n" +
                              "serial,seed,name\n" + line("1003", Seed1003, "Good") + "\n\n";
-    CsvImportReport report;
+    ImportReport report;
     auto last = db.importCsvData(text, &report);
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(serials(db), (std::vector<std::u16string>{u"1003"}));
 
     // The report names every line passed over but the empty ones, counted from 1.
-    using R = CsvImportReport;
+    using R = ImportReport;
     std::vector<std::pair<std::size_t, R::Reason>> skipped;
     for (const R::Skipped& s : report.skipped)
         skipped.emplace_back(s.line, s.reason);
@@ -244,3 +245,102 @@ TEST(CsvSplit, OnePassReaderGivesTheLinesAndFieldsOfTheTwoSplits) {
 }
 
 } // namespace
+
+namespace {
+
+struct Fed {
+    std::vector<std::u16string> serials;
+    std::vector<std::pair<std::size_t, ImportReport::Reason>> skipped;
+    bool operator==(const Fed&) const = default;
+};
+
+// The stream fed `text` in pieces of `pieceSize` bytes (0: all at once).
+Fed feedInPieces(std::string_view text, std::size_t pieceSize) {
+    Fed fed;
+    ImportReport report;
+    CsvTokenStream stream(&report);
+    std::vector<std::shared_ptr<COtpToken>> tokens;
+    const std::size_t step = pieceSize == 0 ? std::max<std::size_t>(text.size(), 1) : pieceSize;
+    for (std::size_t at = 0; at < text.size(); at += step)
+        stream.feed(text.substr(at, step), tokens);
+    stream.finish(tokens);
+    for (const auto& t : tokens)
+        fed.serials.push_back(t->serial);
+    for (const auto& s : report.skipped)
+        fed.skipped.emplace_back(s.line, s.reason);
+    return fed;
+}
+
+} // namespace
+
+TEST(CsvStream, PiecesOfAnySizeGiveWhatTheWholeTextGives) {
+    const std::string one = line("1001", Seed1001, "One");
+    const std::string two = line("1002", Seed1002, "Two");
+    const std::string three = line("1003", Seed1003, "Three");
+    const std::string texts[] = {
+        "\xEF\xBB\xBF" + one + "\r\n" + two + "\n\r" + three,
+        one + "\r\r" + two + "\n\n" + three + "\r\n",
+        "\n" + one + "\r\nserial,seed,name\r\n" + two + ",\r\n" + three,
+        one + "\n" + two + std::string(1, '\0') + "\n" + three, // the text ends at the zero
+        "\xEF\xBB", // part of a mark only: one field, skipped
+        "\xEF\xBB\xBF",
+        one,
+    };
+    for (const std::string& text : texts) {
+        CTokenList whole;
+        ImportReport report;
+        whole.importCsvData(text, &report);
+        Fed expected;
+        for (const auto& t : whole.tokens)
+            expected.serials.push_back(t->serial);
+        for (const auto& s : report.skipped)
+            expected.skipped.emplace_back(s.line, s.reason);
+        for (std::size_t piece : {0u, 1u, 2u, 3u, 5u, 41u})
+            EXPECT_EQ(feedInPieces(text, piece), expected) << "piece " << piece << " of " << testing::PrintToString(text);
+    }
+    // The whole-text reading itself, for the first text: three tokens, nothing skipped.
+    EXPECT_EQ(feedInPieces(texts[0], 0).serials, (std::vector<std::u16string>{u"1001", u"1002", u"1003"}));
+    EXPECT_EQ(feedInPieces(texts[2], 1).skipped,
+              (std::vector<std::pair<std::size_t, ImportReport::Reason>>{{3, ImportReport::InvalidSeed},
+                                                                         {4, ImportReport::NotThreeFields}}));
+}
+
+TEST(CsvStream, SkippedLinesBeyondTheKeptOnesAreOnlyCounted) {
+    std::string text;
+    const std::size_t bad = ImportReport::SkippedKept + 25;
+    for (std::size_t i = 0; i < bad; ++i)
+        text += "not,a token\n";
+    text += line("1001", Seed1001, "One");
+    ImportReport report;
+    CTokenList db;
+    ASSERT_NE(db.importCsvData(text, &report), nullptr);
+    EXPECT_EQ(report.added, 1u);
+    EXPECT_EQ(report.skipped.size(), ImportReport::SkippedKept);
+    EXPECT_EQ(report.moreSkipped, 25u);
+    EXPECT_EQ(report.skippedCount(), bad);
+    EXPECT_EQ(report.skipped.back().line, ImportReport::SkippedKept);
+}
+
+TEST_F(CsvFileTest, TokensThatWouldOverfillTheDatabaseAreRefusedWhole) {
+    std::string text;
+    for (int i = 0; i < 3; ++i)
+        text += line("1001", Seed1001, "One") + "\n";
+    writeFile(root_ / "three.csv", Bytes(text.begin(), text.end()));
+    CTokenList probe;
+    probe.importCsvData(text);
+    const std::uint64_t oneToken = tokenArchiveBound(*probe.tokens[0]);
+    const struct {
+        std::uint64_t room;
+        bool full;
+    } cases[] = {{3 * oneToken, false}, {3 * oneToken - 1, true}, {0, true}};
+    for (const auto& c : cases) {
+        ReadProgress progress;
+        const CsvImport read = readCsvTokens((root_ / "three.csv").string(), {}, &progress, c.room);
+        EXPECT_EQ(read.databaseFull, c.full) << c.room;
+        EXPECT_EQ(read.tokens.size(), c.full ? 0u : 3u) << c.room;
+        EXPECT_FALSE(read.readError) << c.room;
+        EXPECT_EQ(progress.total.load(), text.size());
+    }
+    // The room of a list: what its tokens take, less, out of the file's limit.
+    EXPECT_EQ(databaseRoom({}) - databaseRoom(probe.tokens), 3 * oneToken);
+}

@@ -9,7 +9,7 @@
 #include "pages/provisioning/ProgressPage.h"
 #include "pages/provisioning/SynchronisePage.h"
 #include "pages/provisioning/TokenPackActivatePage.h"
-#include "pages/provisioning/WorkerGroup.h"
+#include "platform/WorkerGroup.h"
 #include "app/Application.h"
 #include "app/MainDlg.h"
 #include "ui/MessageBox.h"

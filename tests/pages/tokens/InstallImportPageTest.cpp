@@ -225,6 +225,11 @@ protected:
         return serial + "," + seedFor(serial, 0, EventSixDigits, Secret) + "," + name;
     }
 
+    // The import runs on a worker: waits until its result is in (or it failed to start).
+    static bool waitForImport(CImportPage* page) {
+        return waitFor([&] { return !page->importing(); });
+    }
+
     QTemporaryDir m_files;
 };
 
@@ -239,6 +244,7 @@ TEST_F(ImportPageTest, EveryValidLineIsImportedInOrderAndTheLastIsDefault) {
     type(edit(page, CImportPage::IDC_PATH), QString::fromStdString(file.string()));
     ASSERT_TRUE(import->isEnabled());
     QTest::mouseClick(import, Qt::LeftButton);
+    ASSERT_TRUE(waitForImport(page));
 
     ASSERT_EQ(store().tokens.size(), 4u);
     EXPECT_EQ(store().tokens[1]->label, u"Alice");
@@ -259,17 +265,17 @@ TEST_F(ImportPageTest, EveryValidLineIsImportedInOrderAndTheLastIsDefault) {
 }
 
 TEST_F(ImportPageTest, TheSummaryListsTenSkippedLinesAndCountsTheRest) {
-    CsvImportReport report;
+    ImportReport report;
     report.added = 2;
     for (std::size_t line = 1; line <= 12; ++line)
-        report.skipped.push_back({line, line % 2 ? CsvImportReport::NotThreeFields : CsvImportReport::InvalidSeed});
+        report.skipped.push_back({line, line % 2 ? ImportReport::NotThreeFields : ImportReport::InvalidSeed});
     QStringList expected = {QStringLiteral("Tokens imported: 2."), QString(), QStringLiteral("Lines skipped:")};
     for (int line = 1; line <= 10; ++line)
         expected.append(line % 2 ? QStringLiteral("line %1: not three fields (serial, seed, name)").arg(line)
                                  : QStringLiteral("line %1: invalid token seed").arg(line));
     expected.append(QStringLiteral("and 2 more"));
     EXPECT_EQ(CImportPage::importSummary(report), expected.join(u'\n'));
-    EXPECT_EQ(CImportPage::importSummary(CsvImportReport{5, {}}), QStringLiteral("Tokens imported: 5."));
+    EXPECT_EQ(CImportPage::importSummary(ImportReport{5, {}}), QStringLiteral("Tokens imported: 5."));
 }
 
 TEST_F(ImportPageTest, AFileWithoutAValidLineImportsNothing) {
@@ -290,6 +296,7 @@ TEST_F(ImportPageTest, AFileWithoutAValidLineImportsNothing) {
         MessageBox::clearAnswered();
         type(edit(page, CImportPage::IDC_PATH), QString::fromStdString(c.path));
         page->onCommand(CImportPage::IDC_IMPORT, BN_CLICKED);
+        ASSERT_TRUE(waitForImport(page)) << c.what;
         const QList<MessageBox::Record> boxes = MessageBox::answered();
         ASSERT_EQ(boxes.size(), 1) << c.what;
         EXPECT_EQ(boxes[0].text, QStringLiteral("No tokens imported")) << c.what;
@@ -298,6 +305,96 @@ TEST_F(ImportPageTest, AFileWithoutAValidLineImportsNothing) {
     EXPECT_EQ(store().tokens.size(), 1u);
     EXPECT_EQ(m_window->GetCurrentPageId(), pageid::Import);
     EXPECT_EQ(saves(), 0);
+}
+
+// A list long enough that the worker is still reading when the click returns.
+std::string longList(const std::string& line, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += line + "\r\n";
+    return text;
+}
+
+TEST_F(ImportPageTest, TheWindowAnswersWhileTheWorkerReadsAndOneSaveEndsIt) {
+    CImportPage* page = openImport();
+    ASSERT_NE(page, nullptr);
+    const fs::path file = writeFile("long.csv", longList(line("2001", "Alice"), 20000));
+    type(edit(page, CImportPage::IDC_PATH), QString::fromStdString(file.string()));
+    QTest::mouseClick(control(page, CImportPage::IDC_IMPORT), Qt::LeftButton);
+
+    // The click returned with the import still running: the UI thread is free, the store untouched.
+    EXPECT_TRUE(page->importing());
+    EXPECT_EQ(store().tokens.size(), 1u);
+    ASSERT_NE(page->progressDialog(), nullptr);
+    EXPECT_EQ(page->progressDialog()->windowModality(), Qt::WindowModal);
+    bool fired = false;
+    QTimer::singleShot(0, page, [&] { fired = true; });
+    ASSERT_TRUE(waitForImport(page));
+    EXPECT_TRUE(fired);
+
+    EXPECT_EQ(store().tokens.size(), 20001u);
+    EXPECT_EQ(store().defaultIndex, 20000);
+    EXPECT_EQ(saves(), 1);
+    const QList<MessageBox::Record> boxes = MessageBox::answered();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Tokens imported: 20000."));
+    EXPECT_EQ(m_window->GetCurrentPageId(), pageid::Otp);
+    EXPECT_EQ(page->progressDialog(), nullptr);
+}
+
+TEST_F(ImportPageTest, ACancelledOrAbandonedImportAddsAndSavesNothing) {
+    const struct {
+        const char* what;
+        std::function<void(CImportPage*)> end;
+    } cases[] = {
+        {"Cancel", [](CImportPage* page) { page->progressDialog()->findChild<QPushButton*>()->click(); }},
+        {"Escape",
+         [](CImportPage* page) {
+             page->progressDialog()->show(); // it shows by itself once the import has taken a while
+             QTest::keyClick(page->progressDialog(), Qt::Key_Escape);
+         }},
+        {"page left", [this](CImportPage*) { m_window->Navigate(pageid::Manager); }},
+    };
+    for (const auto& c : cases) {
+        CImportPage* page = openImport();
+        ASSERT_NE(page, nullptr);
+        MessageBox::clearAnswered();
+        const fs::path file = writeFile("long.csv", longList(line("2001", "Alice"), 20000));
+        type(edit(page, CImportPage::IDC_PATH), QString::fromStdString(file.string()));
+        page->onCommand(CImportPage::IDC_IMPORT, BN_CLICKED);
+        ASSERT_TRUE(page->importing()) << c.what;
+        c.end(page);
+        EXPECT_FALSE(page->importing()) << c.what;
+        // Whatever the worker hands back after the cancel is dropped.
+        ASSERT_TRUE(waitFor([&] { return page->runningWorkers() == 0; })) << c.what;
+        QCoreApplication::processEvents();
+        EXPECT_EQ(store().tokens.size(), 1u) << c.what;
+        EXPECT_EQ(saves(), 0) << c.what;
+        EXPECT_TRUE(MessageBox::answered().isEmpty()) << c.what;
+        EXPECT_EQ(page->progressDialog(), nullptr) << c.what;
+        EXPECT_TRUE(control(page, CImportPage::IDC_IMPORT)->isEnabled()) << c.what;
+    }
+}
+
+TEST_F(ImportPageTest, AnImportThatCannotBeSavedIsUndone) {
+    CImportPage* page = openImport();
+    ASSERT_NE(page, nullptr);
+    // A folder where the save wants its temporary file makes every save fail.
+    fs::create_directory(databaseFile().string() + ".new");
+    const fs::path file = writeFile("two.csv", line("2001", "Alice") + "\n" + line("2002", "Bob"));
+    type(edit(page, CImportPage::IDC_PATH), QString::fromStdString(file.string()));
+    page->onCommand(CImportPage::IDC_IMPORT, BN_CLICKED);
+    ASSERT_TRUE(waitForImport(page));
+
+    const QList<MessageBox::Record> boxes = MessageBox::answered();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("No tokens imported: Valdorix could not save them to ")))
+        << boxes[0].text.toStdString();
+    EXPECT_EQ(boxes[0].icon, MessageBox::Error);
+    ASSERT_EQ(store().tokens.size(), 1u);
+    EXPECT_EQ(store().tokens[0]->label, u"Mail");
+    EXPECT_EQ(store().defaultIndex, 0);
+    EXPECT_EQ(m_window->GetCurrentPageId(), pageid::Import);
 }
 
 TEST_F(ImportPageTest, ThePathIsTrimmedAndEnterImports) {

@@ -1,4 +1,4 @@
-#include "pages/provisioning/WorkerGroup.h"
+#include "platform/WorkerGroup.h"
 
 #include <system_error>
 

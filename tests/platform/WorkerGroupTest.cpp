@@ -2,9 +2,9 @@
 // bodies through their stop callbacks, ended workers are joined as new ones start, the group joins
 // everything when it goes, and results cross to the receiving thread intact. Runs under
 // ThreadSanitizer (the page itself is tested with Qt, which ThreadSanitizer cannot see into).
-#include "pages/provisioning/WorkerGroup.h"
+#include "platform/WorkerGroup.h"
 
-#include "pages/provisioning/Mailbox.h"
+#include "platform/Mailbox.h"
 
 #include <atomic>
 #include <chrono>
