@@ -54,6 +54,11 @@ TEST_F(ScreenshotTest, EveryPageRendersInsideItsPicture) {
     window.Navigate(pageid::SetPin);
     EXPECT_TRUE(waitFor([&] { return window.findPage(pageid::SetPin)->GetHWND()->pos() == QPoint(0, 0); }));
     EXPECT_TRUE(window.grab().toImage().save(folder + QStringLiteral("/main_window.png")));
+
+    // The settings page in the window, as the user's guide shows it.
+    window.Navigate(pageid::Settings);
+    EXPECT_TRUE(waitFor([&] { return window.findPage(pageid::Settings)->GetHWND()->pos() == QPoint(0, 0); }));
+    EXPECT_TRUE(window.grab().toImage().save(folder + QStringLiteral("/settings_window.png")));
 }
 
 } // namespace
