@@ -133,12 +133,10 @@ ParsedArguments parseArguments(std::span<const std::string_view> words) {
     }
     if (!error.empty())
         return result;
-    if (help) {
-        arguments.command = Command::Help;
-        return result;
-    }
-    if (version) {
-        arguments.command = Command::Version;
+    // Help and the version stand alone: whatever else was given is not taken.
+    if (help || version) {
+        arguments = Arguments{};
+        arguments.command = help ? Command::Help : Command::Version;
         return result;
     }
     if (operands.empty()) {

@@ -48,12 +48,14 @@ void C9Image::Draw(Surface& dc, const CRect& r) const {
     CxImage::Draw(dc, r.right - lw, r.top, CRect{r.right - rt, r.top, r.right, r.top + t});
 
     drawPiece(dc, {0, pt, pl, h - pb}, {r.left, r.top + t, r.left + l, r.bottom - b}, m_stretchSides);
-    drawPiece(dc, {pl, pt, w - pr, h - pb}, {r.left + l, r.top + t, r.right - rt, r.bottom - b}, m_stretchSides);
+    drawPiece(dc, {pl, pt, w - pr, h - pb}, {r.left + l, r.top + t, r.right - rt, r.bottom - b},
+              m_stretchSides);
     drawPiece(dc, {w - pr, pt, w, h - pb}, {r.right - rt, r.top + t, r.right, r.bottom - b}, m_stretchSides);
 
     CxImage::Draw(dc, r.left, r.bottom - lh, CRect{r.left, r.bottom - b, r.left + l, r.bottom});
     drawPiece(dc, {pl, h - pb, w - pr, h}, {r.left + l, r.bottom - b, r.right - rt, r.bottom},
               m_stretchTopBottom);
     // The corner crop has the target's size, so tiling and stretching agree but for alpha.
-    drawPiece(dc, {w - pr, h - pb, w, h}, {r.right - rt, r.bottom - b, r.right, r.bottom}, m_stretchTopBottom);
+    drawPiece(dc, {w - pr, h - pb, w, h}, {r.right - rt, r.bottom - b, r.right, r.bottom},
+              m_stretchTopBottom);
 }

@@ -37,7 +37,9 @@ public:
     }
 
     // Whether a variant for `surfaceScale` has been made (decoded) yet.
-    bool isMade(int surfaceScale) const { return m_variants[std::size_t(pictureScaleFor(surfaceScale) - 1)].made; }
+    bool isMade(int surfaceScale) const {
+        return m_variants[std::size_t(pictureScaleFor(surfaceScale) - 1)].made;
+    }
 
 private:
     struct Slot {

@@ -24,8 +24,8 @@ Surface::Surface(std::uint32_t* bits, int width, int height, int stride, int sca
       m_stride(stride), m_scale(std::max(scale, 1)), m_clip{0, 0, m_width, m_height} {}
 
 CRect Surface::clipBox() const {
-    return CRect{floorDiv(m_clip.left, m_scale), floorDiv(m_clip.top, m_scale), ceilDiv(m_clip.right, m_scale),
-                 ceilDiv(m_clip.bottom, m_scale)}
+    return CRect{floorDiv(m_clip.left, m_scale), floorDiv(m_clip.top, m_scale),
+                 ceilDiv(m_clip.right, m_scale), ceilDiv(m_clip.bottom, m_scale)}
         .offset(m_origin.x, m_origin.y);
 }
 

@@ -235,8 +235,9 @@ void CxImage::Tile(Surface& dc, const CRect& rect) const {
     const int h = deviceExtent(m_height, m_scale, s);
     for (int y = target.top; y < target.bottom; y += h) {
         for (int x = target.left; x < target.right; x += w) {
-            const CRect tile = CRect{x, y, std::min(x + w, target.right), std::min(y + h, target.bottom)}
-                                   .intersected(visible);
+            const CRect tile =
+                CRect{x, y, std::min(x + w, target.right), std::min(y + h, target.bottom)}.intersected(
+                    visible);
             if (!tile.isEmpty()) {
                 drawDevice(dc, x, y, tile);
             }

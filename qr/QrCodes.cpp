@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QPainter>
 #include <QtEndian>
 #include <ZXing/BitMatrix.h>
 #include <ZXing/MultiFormatWriter.h>
@@ -79,7 +80,17 @@ QString tooLarge(const QString& name) {
 std::vector<std::string> decodeQrCodes(const QImage& image) {
     if (image.isNull())
         return {};
-    QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
+    QImage gray;
+    if (image.hasAlphaChannel()) {
+        // Codes saved with a transparent background: transparent black would read as dark
+        // modules everywhere, so the picture is laid on white first, as a viewer shows it.
+        QImage opaque(image.size(), QImage::Format_RGB32);
+        opaque.fill(Qt::white);
+        QPainter(&opaque).drawImage(0, 0, image);
+        gray = opaque.convertToFormat(QImage::Format_Grayscale8);
+    } else {
+        gray = image.convertToFormat(QImage::Format_Grayscale8);
+    }
     if (gray.isNull())
         return {};
     std::vector<std::string> texts = readCodes(gray);

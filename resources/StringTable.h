@@ -81,6 +81,7 @@ constexpr int IDS_IMPORTING = 230;
 constexpr int IDS_CANCEL = 231;
 constexpr int IDS_IMPORT_TOO_LARGE = 232;
 constexpr int IDS_IMPORT_NOT_SAVED = 233; // %1 the database file, %2 the system's reason
+constexpr int IDS_NEWER_DATABASE = 250;
 } // namespace ids
 
 struct StringEntry {

@@ -6,6 +6,7 @@
 #include "platform/ReadFile.h"
 #include "store/ByteCursor.h"
 #include "store/FileBytes.h"
+#include "store/StoreError.h"
 #include "store/TokenArchive.h"
 
 #include <algorithm>
@@ -62,9 +63,14 @@ bool CFileTokenDB::loadFile() {
 
     std::span<std::uint8_t> archive = std::span(*file).subspan(stream.position());
     encipher(key, archive);
-    auto contents = readTokenArchive(archive, DatabaseMarker);
-    if (!contents)
+    bool newerRecords = false;
+    auto contents = readTokenArchive(archive, DatabaseMarker, &newerRecords);
+    if (!contents) {
+        // The marker read right, so the PIN was right: say so rather than let it pass for a wrong PIN.
+        if (newerRecords)
+            m_readError = StoreError::NewerDatabase;
         return false;
+    }
     defaultIndex = contents->defaultIndex;
     tokens = std::move(contents->tokens);
     unlocked = true;

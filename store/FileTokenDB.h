@@ -38,7 +38,8 @@ public:
     // after setPin puts back the key that setPin replaced.
     bool load() override;
 
-    // Why the last load could not read the file (std::errc::file_too_large beyond MaxFileSize);
+    // Why the last load could not read the file (std::errc::file_too_large beyond MaxFileSize),
+    // or StoreError::NewerDatabase when the PIN was right but a newer version wrote the records;
     // empty when it was read, whatever the PIN.
     std::error_code readError() const { return m_readError; }
 

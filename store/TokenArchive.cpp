@@ -143,6 +143,9 @@ public:
 
     std::optional<TokenArchiveContents> read(std::u16string_view marker);
 
+    // The token class version is later than the reader knows.
+    bool newerRecords() const { return newerRecords_; }
+
 private:
     bool readPreamble();
     bool readText(std::u16string& text);
@@ -155,6 +158,7 @@ private:
     bool tokenClassSeen_ = false;
     bool tokenTracked_ = false;
     std::uint32_t tokenClassVersion_ = 0;
+    bool newerRecords_ = false;
     std::vector<std::shared_ptr<COtpToken>> records_;
 };
 
@@ -208,8 +212,6 @@ bool Reader::readKey(COtpToken::KeyBuffer& key) {
 }
 
 bool Reader::readRecord(COtpToken& t, std::uint32_t classVersion) {
-    if (classVersion > HashTokenClassVersion)
-        return false;
     if (classVersion >= HashTokenClassVersion) {
         std::uint32_t tag = 0;
         std::int32_t hash = 0;
@@ -283,6 +285,10 @@ bool Reader::readElement(std::shared_ptr<COtpToken>& element, bool first) {
             return false;
         tokenTracked_ = tracked == 1;
         tokenClassSeen_ = true;
+        if (tokenClassVersion_ > HashTokenClassVersion) {
+            newerRecords_ = true;
+            return false;
+        }
     }
 
     if (tokenTracked_) {
@@ -431,6 +437,10 @@ bool writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marke
 }
 
 std::optional<TokenArchiveContents> readTokenArchive(std::span<const std::uint8_t> bytes,
-                                                     std::u16string_view marker) {
-    return Reader(bytes).read(marker);
+                                                     std::u16string_view marker, bool* newerRecords) {
+    Reader reader(bytes);
+    auto contents = reader.read(marker);
+    if (newerRecords != nullptr)
+        *newerRecords = reader.newerRecords();
+    return contents;
 }

@@ -39,5 +39,7 @@ std::size_t tokenArchiveBound(const COtpToken& token);
 // or length that runs past the end of `bytes`.
 // Nothing is allocated for a length before the bytes it asks for are known to be there.
 // Bytes after the last token are ignored.
+// `newerRecords`, when given, is set when the marker matched but the token records are of a
+// later class version than this reader knows (a newer program wrote them).
 std::optional<TokenArchiveContents> readTokenArchive(std::span<const std::uint8_t> bytes,
-                                                     std::u16string_view marker);
+                                                     std::u16string_view marker, bool* newerRecords = nullptr);

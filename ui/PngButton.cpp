@@ -325,8 +325,8 @@ void CPngButton::focusInEvent(QFocusEvent* event) {
     // The ring shows where the keyboard is; the focus a page gives its first control on showing
     // is not the user's doing.
     const Qt::FocusReason reason = event->reason();
-    m_focusRing = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
-                  reason == Qt::ShortcutFocusReason;
+    m_focusRing =
+        reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
     setStateFlag(Focus, true);
     QWidget::focusInEvent(event);
 }

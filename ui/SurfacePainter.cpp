@@ -18,7 +18,8 @@ int surfaceScaleOf(const QWidget& widget) {
     return surfaceScaleFor(widget.devicePixelRatioF());
 }
 
-void paintThroughSurface(QWidget& widget, const std::function<void(Surface&)>& paint, std::optional<QColor> fill) {
+void paintThroughSurface(QWidget& widget, const std::function<void(Surface&)>& paint,
+                         std::optional<QColor> fill) {
     const double ratio = widget.devicePixelRatioF();
     const int scale = surfaceScaleFor(ratio);
     // Double buffering: compose off-screen, then one copy to the window.

@@ -64,8 +64,7 @@ CNumberPlate::CNumberPlate(QWidget* parent, const QRect& rect)
     // Every pixel comes from the strip: nothing to erase first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     const std::shared_ptr<CxImage>& strip = m_strip.forScale(surfaceScaleOf(*this));
-    m_cellCount =
-        (strip && strip->logicalHeight() >= CellHeight) ? strip->logicalWidth() / CellWidth : 0;
+    m_cellCount = (strip && strip->logicalHeight() >= CellHeight) ? strip->logicalWidth() / CellWidth : 0;
     setGeometry(rect.x(), rect.y(), rect.width(), CellHeight);
     show();
 }
@@ -142,5 +141,6 @@ void CNumberPlate::PaintTo(Surface& dc) const {
 
 void CNumberPlate::paintEvent(QPaintEvent*) {
     // Without a strip the plate shows the window colour.
-    paintThroughSurface(*this, [this](Surface& dc) { PaintTo(dc); }, palette().color(backgroundRole()));
+    paintThroughSurface(
+        *this, [this](Surface& dc) { PaintTo(dc); }, palette().color(backgroundRole()));
 }

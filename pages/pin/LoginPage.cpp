@@ -5,6 +5,7 @@
 #include "ui/MessageBox.h"
 #include "ui/PinPageCommon.h"
 #include "ui/SaveFailure.h"
+#include "store/StoreError.h"
 #include "store/ValdorixTokenDB.h"
 #include "ui/Wipe.h"
 
@@ -52,6 +53,8 @@ void CLoginPage::logIn() {
     }
     if (store.readError() == std::errc::file_too_large)
         reportFileTooLarge(this, store.databasePath({}));
+    else if (store.readError() == StoreError::NewerDatabase)
+        MessageBox::show(this, resources::ids::IDS_NEWER_DATABASE, MessageBox::Error);
     else
         MessageBox::show(this, resources::ids::IDS_INCORRECT_PIN, MessageBox::Error);
     wipe(m_pin);

@@ -301,6 +301,29 @@ TEST_F(CliDatabase, AnAmbiguousTokenListsTheCandidates) {
     EXPECT_EQ(ambiguous.err, "valdorix-cli: 'E' matches 2 tokens:\n" + list.out);
 }
 
+// One picture, three codes: a token the database has, text that is no otpauth URI, a new token.
+TEST_F(CliDatabase, APictureOfSeveralCodesAddsTheNewTokensAndTellsWhatItPassedOver) {
+    init();
+    ASSERT_EQ(cli({"add", standardTokens()[0].uri}).status, 0);
+    std::vector<std::string> pictures;
+    for (const std::string& text : {standardTokens()[0].uri, std::string("not a token"), standardTokens()[3].uri}) {
+        pictures.push_back((scratch() / ("code" + std::to_string(pictures.size()) + ".png")).string());
+        ASSERT_EQ(firstLine("qrencode", {"-o", pictures.back(), text}), "");
+    }
+    const std::string together = (scratch() / "together.png").string();
+    ASSERT_EQ(firstLine("convert", {pictures[0], pictures[1], pictures[2], "+append", together}), "");
+
+    const CliRun run = cli({"add", "--qr", together});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("already present as 1: Example:alice@example.com\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("added 2: Mail:dave\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find(" of " + together + " was passed over: "), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
+    const auto store = openStore();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->tokens.size(), 2u);
+}
+
 TEST_F(CliDatabase, ACounterThatCannotBeSavedShowsNoCode) {
     init();
     ASSERT_EQ(cli({"add", standardTokens()[3].uri}).status, 0);

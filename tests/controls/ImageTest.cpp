@@ -1,6 +1,7 @@
 // Drawing with alpha, tiling, stretching, cropping, grey and gamma on a pixel surface.
 #include "controls/xImage.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -294,4 +295,102 @@ TEST(DisabledFace, GreyThenGammaKeepsTransparentCorners) {
     EXPECT_EQ(dc.pixel(2, 2), rgb(244, 246, 249));
     // grey (306*47 + 601*102 + 117*173) >> 10 = 93, and gamma 2.0 lifts it to 153.
     EXPECT_EQ(dc.pixel(1, 1), rgb(153, 153, 153));
+}
+
+// Surfaces and pictures with a scale: logical coordinates, device pixels.
+
+TEST(ScaledSurface, MapsLogicalRectanglesToBlocksOfDevicePixels) {
+    const struct {
+        const char* what;
+        std::function<void(Surface&)> draw;
+        CRect devicePixels; // the pixels it changes
+    } cases[] = {
+        {"fill",
+         [](Surface& dc) {
+             dc.fillRect({1, 0, 2, 1}, rgb(9, 9, 9));
+         },
+         {2, 0, 4, 2}},
+        {"fill past the edge",
+         [](Surface& dc) {
+             dc.fillRect({2, 1, 9, 9}, rgb(9, 9, 9));
+         },
+         {4, 2, 6, 4}},
+        {"invert", [](Surface& dc) { dc.invertPixel(2, 1); }, {4, 2, 6, 4}},
+        {"fill after the origin moves",
+         [](Surface& dc) {
+             dc.setWindowOrigin({10, 20});
+             dc.fillRect({11, 20, 12, 21}, rgb(9, 9, 9));
+         },
+         {2, 0, 4, 2}},
+        {"fill within a clip",
+         [](Surface& dc) {
+             dc.intersectClip({1, 1, 2, 2});
+             dc.fillRect({0, 0, 3, 2}, rgb(9, 9, 9));
+         },
+         {2, 2, 4, 4}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Surface dc(6, 4, kBackground, 2);
+        c.draw(dc);
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 6; ++x) {
+                EXPECT_EQ(dc.pixel(x, y) != kBackground, c.devicePixels.contains(x, y)) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(ScaledSurface, ClipBoxIsLogicalAndCountsAPartPixelIn) {
+    Surface dc(7, 5, kBackground, 2);
+    EXPECT_EQ(dc.clipBox(), (CRect{0, 0, 4, 3}));
+    dc.setWindowOrigin({3, 4});
+    dc.intersectClip({4, 4, 6, 5});
+    EXPECT_EQ(dc.clipBox(), (CRect{4, 4, 6, 5}));
+    EXPECT_EQ(dc.deviceClip(), (CRect{2, 0, 6, 2}));
+}
+
+TEST(ScaledDraw, EachDevicePixelShowsThePicturePixelUnderIt) {
+    const struct {
+        int pictureScale;
+        int surfaceScale;
+    } cases[] = {{1, 1}, {2, 2}, {1, 2}, {2, 1}, {2, 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.pictureScale << "x picture on a " << c.surfaceScale << "x surface");
+        CxImage picture = patterned(8, 6);
+        picture.setScale(c.pictureScale);
+        const int s = c.surfaceScale;
+        Surface dc(12 * s, 10 * s, kBackground, s);
+        // At logical (1, 2): the picture covers 8 / p x 6 / p logical pixels from there.
+        picture.Draw(dc, 1, 2);
+        const CRect covered{s, 2 * s, s + 8 * s / c.pictureScale, 2 * s + 6 * s / c.pictureScale};
+        for (int y = 0; y < dc.height(); ++y) {
+            for (int x = 0; x < dc.width(); ++x) {
+                const std::uint32_t expected = covered.contains(x, y)
+                                                   ? rgb((x - covered.left) * c.pictureScale / s,
+                                                         (y - covered.top) * c.pictureScale / s, 7)
+                                                   : kBackground;
+                ASSERT_EQ(dc.pixel(x, y), expected) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(ScaledDraw, TilesAndStretchesInDevicePixels) {
+    // A 2x picture 4 pixels wide is 2 logical pixels: tiles repeat every 4 device pixels.
+    CxImage tile = patterned(4, 2);
+    tile.setScale(2);
+    Surface tiled(14, 2, kBackground, 2);
+    tile.Tile(tiled, {1, 0, 6, 1});
+    for (int x = 0; x < 14; ++x) {
+        const std::uint32_t expected = x >= 2 && x < 12 ? rgb((x - 2) % 4, 0, 7) : kBackground;
+        EXPECT_EQ(tiled.pixel(x, 0), expected) << x;
+    }
+    // Stretching fills the device pixels of the logical rectangle, source under each centre.
+    Surface stretched(8, 2, kBackground, 2);
+    patterned(2, 1).Stretch(stretched, {0, 0, 4, 1});
+    for (int x = 0; x < 8; ++x) {
+        EXPECT_EQ(stretched.pixel(x, 1), rgb(x / 4, 0, 7)) << x;
+    }
 }

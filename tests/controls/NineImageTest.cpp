@@ -7,15 +7,17 @@ namespace {
 
 constexpr std::uint32_t kBackground = rgb(1, 2, 3);
 
-// A 6 x 6 picture whose every pixel is distinct: (x, y) has colour (x, y, 9).
-C9Image distinct(std::vector<std::uint8_t> alpha = {}) {
+// A picture of 6 x 6 logical pixels at `scale` whose every pixel is distinct: (x, y) has colour
+// (x, y, 9); margins of 2 logical pixels.
+C9Image distinct(std::vector<std::uint8_t> alpha = {}, int scale = 1) {
     std::vector<std::uint32_t> pixels;
-    for (int y = 0; y < 6; ++y) {
-        for (int x = 0; x < 6; ++x) {
+    for (int y = 0; y < 6 * scale; ++y) {
+        for (int x = 0; x < 6 * scale; ++x) {
             pixels.push_back(rgb(x, y, 9));
         }
     }
-    C9Image image(CxImage(6, 6, std::move(pixels), std::move(alpha)));
+    C9Image image(CxImage(6 * scale, 6 * scale, std::move(pixels), std::move(alpha)));
+    image.setScale(scale);
     image.SetMargins(2, 2, 2, 2);
     return image;
 }
@@ -47,29 +49,37 @@ TEST(NineImage, StartsWithMarginsOfThreeAndTiling) {
     EXPECT_FALSE(image.stretchSides());
 }
 
-TEST(NineImage, MapsEveryTargetPixelForEachFlagCombination) {
-    for (const bool topBottom : {false, true}) {
-        for (const bool sides : {false, true}) {
-            SCOPED_TRACE(testing::Message() << "stretch top/bottom " << topBottom << ", sides " << sides);
-            C9Image image = distinct();
-            image.SetStretch(topBottom, sides);
-            Surface dc(24, 16, kBackground);
-            const CRect target{2, 1, 21, 14}; // 19 x 13
-            image.Draw(dc, target);
-            for (int y = 0; y < 16; ++y) {
-                for (int x = 0; x < 24; ++x) {
-                    if (!target.contains(x, y)) {
-                        ASSERT_EQ(dc.pixel(x, y), kBackground) << x << "," << y;
-                        continue;
+TEST(NineImage, MapsEveryTargetPixelForEachFlagCombinationAndScale) {
+    // A 2x picture on a 2x surface maps device pixels as a 1x one maps pixels: margins and
+    // target twice as many pixels.
+    for (const int s : {1, 2}) {
+        for (const bool topBottom : {false, true}) {
+            for (const bool sides : {false, true}) {
+                SCOPED_TRACE(testing::Message()
+                             << s << "x, stretch top/bottom " << topBottom << ", sides " << sides);
+                C9Image image = distinct({}, s);
+                image.SetStretch(topBottom, sides);
+                Surface dc(24 * s, 16 * s, kBackground, s);
+                const CRect logical{2, 1, 21, 14}; // 19 x 13
+                image.Draw(dc, logical);
+                const CRect target{2 * s, s, 21 * s, 14 * s};
+                const int margin = 2 * s;
+                for (int y = 0; y < 16 * s; ++y) {
+                    for (int x = 0; x < 24 * s; ++x) {
+                        if (!target.contains(x, y)) {
+                            ASSERT_EQ(dc.pixel(x, y), kBackground) << x << "," << y;
+                            continue;
+                        }
+                        const int tx = x - target.left;
+                        const int ty = y - target.top;
+                        const bool edgeRow = ty < margin || ty >= target.height() - margin;
+                        // Top and bottom edges scale across by their flag; the sides and the
+                        // centre by theirs, in both directions. Corners never scale.
+                        const int sx =
+                            sourceAt(tx, target.width(), margin, 6 * s, edgeRow ? topBottom : sides);
+                        const int sy = sourceAt(ty, target.height(), margin, 6 * s, sides);
+                        ASSERT_EQ(dc.pixel(x, y), rgb(sx, sy, 9)) << x << "," << y;
                     }
-                    const int tx = x - target.left;
-                    const int ty = y - target.top;
-                    const bool edgeRow = ty < 2 || ty >= target.height() - 2;
-                    // Top and bottom edges scale across by their flag; the sides and the centre
-                    // by theirs, in both directions. Corners never scale.
-                    const int sx = sourceAt(tx, target.width(), 2, 6, edgeRow ? topBottom : sides);
-                    const int sy = sourceAt(ty, target.height(), 2, 6, sides);
-                    ASSERT_EQ(dc.pixel(x, y), rgb(sx, sy, 9)) << x << "," << y;
                 }
             }
         }

@@ -88,6 +88,18 @@ TEST_F(QrCodesTest, ReadsEveryCodeInAPictureFileAndSaysWhyWhenItCannot) {
          },
          {kUri, kHotpUri, kUtf8Uri},
          ""},
+        {"transparent.png",
+         [] {
+             // Dark modules on a transparent background whose hidden colour is black.
+             QImage image = qrtest::qrencodeImage(kUri).convertToFormat(QImage::Format_ARGB32);
+             for (int y = 0; y < image.height(); ++y)
+                 for (int x = 0; x < image.width(); ++x)
+                     if (qGray(image.pixel(x, y)) > 128)
+                         image.setPixel(x, y, qRgba(0, 0, 0, 0));
+             return qrtest::encoded(image, "png");
+         },
+         {kUri},
+         ""},
         {"dark-theme.png",
          [] { return qrtest::encoded(inverted(qrtest::qrencodeImage(kUri)), "png"); },
          {kUri},

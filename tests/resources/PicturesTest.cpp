@@ -1,5 +1,6 @@
 // The embedded pictures: every one present at its size and in the form its users expect.
 #include "controls/AviClip.h"
+#include "controls/ScaledPicture.h"
 #include "controls/xImage.h"
 #include "resources/Resources.h"
 
@@ -49,6 +50,70 @@ TEST(Pictures, EveryPngLoadsAtItsSizeWithEightBitRgba) {
         EXPECT_EQ(image->GetHeight(), picture.height);
         EXPECT_TRUE(image->AlphaIsValid());
     }
+}
+
+TEST(Pictures, EveryPictureOfThePagesComesAt2xWithTwiceThePixels) {
+    // The splash (213) and the plain mark (229) are not drawn by the program.
+    for (const Picture& picture : kPictures) {
+        if (picture.id == 213 || picture.id == 229) {
+            continue;
+        }
+        SCOPED_TRACE(picture.id);
+        const std::shared_ptr<CxImage> image = CxImage::LoadPng(picture.id, 2);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->scale(), 2);
+        EXPECT_EQ(image->GetWidth(), 2 * picture.width);
+        EXPECT_EQ(image->GetHeight(), 2 * picture.height);
+        EXPECT_EQ(image->logicalWidth(), picture.width);
+        EXPECT_EQ(image->logicalHeight(), picture.height);
+    }
+    const std::shared_ptr<CxImage> strip = CxImage::Load(ResourceType::Bitmap, 216, 2);
+    ASSERT_TRUE(strip);
+    EXPECT_EQ(strip->scale(), 2);
+    EXPECT_EQ(strip->GetWidth(), 360);
+    EXPECT_EQ(strip->GetHeight(), 50);
+    const std::optional<CAviClip> clip = CAviClip::Load(107, 2);
+    ASSERT_TRUE(clip);
+    EXPECT_EQ(clip->scale(), 2);
+    EXPECT_EQ(clip->width(), 440);
+    EXPECT_EQ(clip->height(), 36);
+    EXPECT_EQ(clip->frameCount(), 20);
+    EXPECT_EQ(clip->microSecondsPerFrame(), 83333u);
+}
+
+TEST(Pictures, AScaleWithoutItsOwnPictureGetsThe1xOne) {
+    // No 2x splash: the 1x picture, marked as 1x, so it is drawn at its logical size.
+    const std::shared_ptr<CxImage> splash = CxImage::LoadPng(213, 2);
+    ASSERT_TRUE(splash);
+    EXPECT_EQ(splash->scale(), 1);
+    EXPECT_EQ(splash->GetWidth(), 391);
+    EXPECT_EQ(resources::findScaled(ResourceType::Png, 213, 2).scale, 1);
+    EXPECT_TRUE(resources::findScaled(ResourceType::Png, 9999, 2).bytes.empty());
+    // The 1x look-up never hands out a 2x picture.
+    EXPECT_EQ(resources::find(ResourceType::Png, 202).data(),
+              resources::findScaled(ResourceType::Png, 202, 1).bytes.data());
+    EXPECT_NE(resources::find(ResourceType::Png, 202).data(),
+              resources::findScaled(ResourceType::Png, 202, 2).bytes.data());
+}
+
+TEST(Pictures, AScaledPictureDecodesOnlyTheVariantsAskedFor) {
+    int decoded = 0;
+    const CScaledPicture<CxImage> picture([&decoded](int scale) {
+        ++decoded;
+        return CxImage::LoadPng(202, scale);
+    });
+    EXPECT_FALSE(picture.isMade(1));
+    EXPECT_FALSE(picture.isMade(2));
+    // 2x, 3x and 4x surfaces all take the 2x picture, decoded once.
+    for (int surface : {2, 3, 4}) {
+        ASSERT_TRUE(picture.forScale(surface));
+        EXPECT_EQ(picture.forScale(surface)->scale(), 2);
+    }
+    EXPECT_EQ(decoded, 1);
+    EXPECT_FALSE(picture.isMade(1));
+    ASSERT_TRUE(picture.forScale(1));
+    EXPECT_EQ(picture.forScale(1)->scale(), 1);
+    EXPECT_EQ(decoded, 2);
 }
 
 TEST(Pictures, MissingResourcesGiveNothing) {

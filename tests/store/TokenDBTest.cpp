@@ -2,6 +2,7 @@
 #include "store/TokenList.h"
 #include "engine/Md5.h"
 #include "engine/OtpAuthUri.h"
+#include "store/StoreError.h"
 #include "platform/CodePage.h"
 
 #include <csignal>
@@ -239,6 +240,32 @@ TEST_F(TokenFileTest, StandardTokensLoadBackFromTheFileWithTheirCodes) {
         expectSameFields(*other.tokens[n], *db.tokens[n]);
         EXPECT_EQ(other.tokens[n]->computeOtpAtTime(1700000000), db.tokens[n]->computeOtpAtTime(1700000000));
     }
+}
+
+// Records of a later class version: the right PIN says a newer version wrote the file, a wrong
+// one stays a wrong PIN, and the file is not touched.
+TEST_F(TokenFileTest, ANewerDatabaseIsNamedAndLeftAsItIs) {
+    CValdorixTokenDB db;
+    db.tokens = {distinctToken(1)};
+    db.markUnlocked();
+    ASSERT_TRUE(db.changePin(u"", u"1234"));
+    // The cipher is a stream: flipping a bit of the file flips that bit of the archive, here the
+    // token class version (1 becomes 3).
+    Bytes bytes = readFile(databaseFile());
+    bytes[CFileTokenDB::HeaderSize + 107] ^= 2;
+    writeFile(databaseFile(), bytes);
+
+    CValdorixTokenDB other;
+    other.setPin(u"1234");
+    EXPECT_FALSE(other.load());
+    EXPECT_EQ(other.readError(), StoreError::NewerDatabase);
+    EXPECT_NE(other.readError().message().find("newer version"), std::string::npos);
+    EXPECT_FALSE(other.isUnlocked());
+    other.setPin(u"4321");
+    EXPECT_FALSE(other.load());
+    EXPECT_FALSE(other.readError());
+    EXPECT_FALSE(other.save());
+    EXPECT_EQ(readFile(databaseFile()), bytes);
 }
 
 TEST_F(TokenFileTest, WrongPinFailsAndLeavesTheStoreLocked) {

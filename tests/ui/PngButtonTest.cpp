@@ -42,16 +42,16 @@ protected:
         QTRY_VERIFY(!button->hasFocus());
     }
 
-    // What the button paints now.
-    std::vector<std::uint32_t> painted() {
-        Surface dc(button->width(), button->height());
+    // What the button paints now on a surface of `scale`.
+    std::vector<std::uint32_t> painted(int scale = 1) {
+        Surface dc(button->width() * scale, button->height() * scale, rgb(0, 0, 0), scale);
         button->PaintTo(dc);
         return pixels(dc);
     }
 
     // The page colour with `face` drawn at (offset, offset): what a correct paint gives.
-    std::vector<std::uint32_t> expected(const CxImage& face, int offset = 0) {
-        Surface dc(button->width(), button->height(), kPage);
+    std::vector<std::uint32_t> expected(const CxImage& face, int offset = 0, int scale = 1) {
+        Surface dc(button->width() * scale, button->height() * scale, kPage, scale);
         face.Draw(dc, offset, offset);
         return pixels(dc);
     }
@@ -314,4 +314,23 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+TEST_F(PngButtonTest, DrawsEachFaceFromThePictureOfTheSurfacesScale) {
+    ASSERT_TRUE(button->SetImages(209, 210, 211));
+    EXPECT_EQ(button->size(), QSize(51, 51));
+    const std::shared_ptr<CxImage> normal = CxImage::LoadPng(209, 2);
+    ASSERT_EQ(normal->scale(), 2);
+    EXPECT_EQ(painted(2), expected(*normal, 0, 2));
+    // The 1x face doubled is not what a dense screen gets.
+    EXPECT_NE(painted(2), expected(*CxImage::LoadPng(209), 0, 2));
+    // The grey face is made from the 2x picture too.
+    button->setEnabled(false);
+    CxImage grey(*normal);
+    grey.GrayScale();
+    grey.Gamma(2.0);
+    EXPECT_EQ(painted(2), expected(grey, 0, 2));
+    // And the 1x surface still gets the 1x faces.
+    button->setEnabled(true);
+    EXPECT_EQ(painted(1), expected(*CxImage::LoadPng(209)));
 }

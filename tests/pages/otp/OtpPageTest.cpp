@@ -152,6 +152,33 @@ TEST_F(OtpPageTest, OcraTimeMidStepCountsDownAndRenewsOnTheTickAfterZero) {
     EXPECT_EQ(fileBytes(), before);
 }
 
+// A token of the TOTP kind steps at its whole period: the bar counts the period down.
+TEST_F(OtpPageTest, TotpTokenCountsDownItsWholePeriodAndRenews) {
+    auto token = makeToken(TokenKind::Totp, u"Web", u"P1");
+    token->digits = 8;
+    token->interval = 60;
+    addToken(token);
+    COtpPage* page = otpPage();
+
+    // oathtool --totp -s 60 -d 8 at 1111111090 (10 s into a 60 s step) and at the next step.
+    EXPECT_EQ(page->plate()->topCode(), u"19360094");
+    EXPECT_EQ(page->countdown(), 50);
+    EXPECT_EQ(page->timerBar()->range(), 60);
+    EXPECT_EQ(page->timerBar()->position(), 50);
+    EXPECT_FALSE(go(page)->isEnabled());
+    for (int i = 0; i < 50; ++i)
+        tick(page);
+    EXPECT_EQ(page->plate()->topCode(), u"19360094");
+    tick(page);
+    EXPECT_EQ(page->plate()->topCode(), u"68593113");
+    EXPECT_EQ(page->countdown(), 59);
+
+    // Its codes follow the clock, so a clock the servers disagree with is named.
+    platform::noteServerTime(m_now + 130, m_now);
+    page->refresh();
+    EXPECT_FALSE(page->clockWarning()->isHidden());
+}
+
 TEST_F(OtpPageTest, MissedTicksBringTheCodeAndCountdownBackToTheClock) {
     auto token = makeToken(TokenKind::OcraTime, u"Clock", u"OT1");
     token->digits = 8;

@@ -2,6 +2,7 @@
 // to look at. The checks are what a picture cannot hide: the page's size, and the plate and bar
 // inside it.
 #include "OtpTestSupport.h"
+#include "engine/OtpAuthUri.h"
 #include "pages/otp/ChallengePage.h"
 #include "pages/otp/SelectTokenWindow.h"
 #include "pages/otp/ShowOTPPage.h"
@@ -78,6 +79,19 @@ TEST_F(OtpScreenshotTest, OtpPageStates) {
     QTest::keyClick(page, Qt::Key_F2);
     ASSERT_NE(page->picker(), nullptr);
     save(page, QStringLiteral("otp_130_picker.png"), page->picker());
+    QTest::keyClick(page->picker(), Qt::Key_Escape);
+
+    // A token of another service: TOTP with a 45-second period and 7 digits.
+    auto web = parseOtpAuthUri("otpauth://totp/Example:ann@example.com?secret=GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"
+                               "&issuer=Example&digits=7&period=45")
+                   .token;
+    ASSERT_NE(web, nullptr);
+    addToken(web);
+    store().setDefaultIndex(3);
+    page->refresh();
+    ASSERT_EQ(page->timerBar()->range(), 45);
+    expectInside(page);
+    save(page, QStringLiteral("otp_130_totp.png"));
 }
 
 TEST_F(OtpScreenshotTest, ResultChallengeAndSigningPages) {

@@ -253,6 +253,30 @@ TEST_F(PinPagesTest, ADatabaseOverTheSizeCapIsReportedNotTakenForAWrongPin) {
     EXPECT_FALSE(store().isUnlocked());
 }
 
+TEST_F(PinPagesTest, ADatabaseANewerVersionWroteIsNamedNotTakenForAWrongPin) {
+    createDatabase(u"2468", 1);
+    // The archive is enciphered as a stream: this flips its token class version from 1 to 3.
+    const auto bytesOf = [](const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    };
+    Bytes file = bytesOf(databaseFile());
+    file[CFileTokenDB::HeaderSize + 107] ^= 2;
+    std::ofstream(databaseFile(), std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    openMainWindow({pageid::Otp});
+    auto* page = currentPage<CLoginPage>();
+    ASSERT_NE(page, nullptr);
+    type(edit(page, CLoginPage::IDC_PIN), QStringLiteral("2468"));
+    page->onCommand(CLoginPage::IDC_LOGIN, BN_CLICKED);
+    ASSERT_EQ(MessageBox::answered().size(), 1);
+    EXPECT_EQ(MessageBox::answered()[0].text,
+              QStringLiteral("Your token database was written by a newer version of Valdorix, which this version "
+                             "cannot read. Open it with that version; the file is left as it is."));
+    EXPECT_FALSE(store().isUnlocked());
+    EXPECT_EQ(bytesOf(databaseFile()), file);
+}
+
 TEST_F(PinPagesTest, AMistypedPinAfterBackNeitherOpensNorRekeysTheStore) {
     createDatabase(u"2468", 1);
     writePack(packNeedingCode());
