@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <memory>
 
 void initialiseModule() {
@@ -56,10 +57,14 @@ int runValdorix(int argc, char** argv) {
             });
         }
         CAutoLock autoLock;
-        autoLock.watchScreenLocker(QDBusConnection::sessionBus());
-        autoLock.watchSleep(QDBusConnection::systemBus());
         QObject::connect(&autoLock, &CAutoLock::lockRequested, &mainDlg, &CMainDlg::lock);
         mainDlg.show();
+        // Each bus costs a connection, and the sleep watch a name look-up on the system bus: from
+        // the event loop, once the window is on its way, not before it.
+        QTimer::singleShot(0, &autoLock, [&autoLock] {
+            autoLock.watchScreenLocker(QDBusConnection::sessionBus());
+            autoLock.watchSleep(QDBusConnection::systemBus());
+        });
         exitCode = QApplication::exec();
     }
     // Clipboard managers take over the clipboard of a program that ends: not with a code in it.

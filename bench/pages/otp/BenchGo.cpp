@@ -1,5 +1,5 @@
-// Go on the home page with 1,000 tokens in the database: from the click on the Go button to the
-// new code painted on the digit plate, the counter saved on the way (the page saves before it
+// Go on the home page with 1,000 and 10,000 tokens in the database: from the click on the Go button
+// to the new code painted on the digit plate, the counter saved on the way (the page saves before it
 // returns to the event loop, so the paint comes after the atomic save). The anchor, measured in
 // the same iterations right after each click: an atomic save of the same bytes alone (write a
 // temporary file, fsync, rename, fsync the folder, as the store saves) in the same folder, so both
@@ -7,10 +7,14 @@
 //
 // BM_Go reports its manual time (click to paint) and, per repetition, the median click, the
 // median anchor save and their ratio. BM_Save and BM_AtomicSave time the store's save() and the
-// bare atomic save on their own, for the split.
+// bare atomic save on their own, for the split. With 10,000 tokens, BM_OpenManager and
+// BM_OpenPicker time the two views of the whole list: the command to the manager page's first
+// paint, and the click on the change-token button to the picker's list painted.
 #include "engine/OtpToken.h"
 #include "pages/otp/NumberPlate.h"
 #include "pages/otp/OtpPage.h"
+#include "pages/otp/SelectTokenWindow.h"
+#include "pages/tokens/ManagerPage.h"
 #include "platform/Folders.h"
 #include "app/Application.h"
 #include "ui/DialogBuilder.h"
@@ -19,6 +23,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QTest>
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -30,6 +35,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -39,11 +45,13 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kTokens = 1000;
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
 
 // Tokens as a download leaves them: nine texts, two 20-byte keys and a suite each.
-void fillStore(CValdorixTokenDB& store) {
-    for (int i = 0; i < kTokens; ++i) {
+void fillStore(CValdorixTokenDB& store, int count) {
+    for (int i = 0; i < count; ++i) {
         auto t = std::make_shared<COtpToken>();
         const std::string s = std::to_string(100000 + i);
         const std::u16string n(s.begin(), s.end());
@@ -62,7 +70,7 @@ void fillStore(CValdorixTokenDB& store) {
         t->ocraSuite = u"OCRA-1:HOTP-SHA1-6:C-QN08";
         store.tokens.push_back(std::move(t));
     }
-    store.setDefaultIndex(kTokens / 2);
+    store.setDefaultIndex(count / 2);
 }
 
 // Write, fsync, rename, fsync the folder: what an atomic save costs the disk, nothing built or
@@ -106,11 +114,23 @@ protected:
     }
 };
 
-// The program as a user has it: a data folder with the database of 1,000 tokens, unlocked, and
-// the main window on the home page. Made once for all benchmarks.
+// Runs the event loop until `watch` has seen a paint; false after five seconds without one.
+bool waitForPaint(PaintWatch& watch) {
+    QElapsedTimer limit;
+    limit.start();
+    while (!watch.painted) {
+        QCoreApplication::processEvents();
+        if (limit.elapsed() > 5000)
+            return false;
+    }
+    return true;
+}
+
+// The program as a user has it: a data folder with a database of `count` tokens, unlocked, and
+// the main window on the home page.
 class GoSetup {
 public:
-    GoSetup() {
+    explicit GoSetup(int count) : m_count(count) {
         char pattern[] = "/tmp/valdorix-bench-go-XXXXXX";
         if (!::mkdtemp(pattern))
             return;
@@ -119,7 +139,7 @@ public:
         platform::setMachineIdForTesting(std::string("bench-machine"));
         m_scope = std::make_unique<CValdorixTokenDB>();
         store().markUnlocked();
-        fillStore(store());
+        fillStore(store(), count);
         if (!store().changePin(u"", u"2468"))
             std::abort();
 
@@ -135,6 +155,7 @@ public:
             return;
         m_page = page;
         m_go = dlgItem(page->GetHWND(), COtpPage::IDC_GO);
+        m_changeToken = dlgItem(page->GetHWND(), COtpPage::IDC_CHANGE_TOKEN);
         m_page->plate()->installEventFilter(&m_watch);
         QTest::qWait(50);
     }
@@ -146,7 +167,8 @@ public:
     }
 
     CValdorixTokenDB& store() { return *m_scope; }
-    bool ready() const { return m_page && m_go && fs::exists(databasePath()); }
+    int count() const { return m_count; }
+    bool ready() const { return m_page && m_go && m_changeToken && fs::exists(databasePath()); }
     std::string databasePath() const { return m_root + "/Valdorix/Valdorix4.db"; }
     std::string anchorPath() const { return m_root + "/Valdorix/anchor.db"; }
 
@@ -159,14 +181,52 @@ public:
     bool pressGo() {
         m_watch.painted = false;
         QTest::mouseClick(m_go, Qt::LeftButton);
-        QElapsedTimer limit;
-        limit.start();
-        while (!m_watch.painted) {
-            QCoreApplication::processEvents();
-            if (limit.elapsed() > 5000)
-                return false;
+        return waitForPaint(m_watch);
+    }
+
+    // The manager page from the home page, up to its first paint (the slide's first frame). The
+    // way back, outside the time, lets the home page stand in place again.
+    std::optional<double> openManager() {
+        const auto start = Clock::now();
+        m_window->ShowPage(CManagerPage::IDD, {});
+        CPage* manager = m_window->findPage(CManagerPage::IDD);
+        QWidget* window = manager ? manager->GetHWND() : nullptr;
+        if (!window)
+            return std::nullopt;
+        PaintWatch watch;
+        window->installEventFilter(&watch);
+        const bool painted = waitForPaint(watch);
+        const double ms = millisecondsSince(start);
+        window->removeEventFilter(&watch);
+        if (!painted || !backHome())
+            return std::nullopt;
+        return ms;
+    }
+
+    // The click on the change-token button up to the picker's list painted with every token;
+    // the picker is closed outside the time.
+    std::optional<double> openPicker() {
+        const auto start = Clock::now();
+        QTest::mouseClick(m_changeToken, Qt::LeftButton);
+        if (!m_page->picker())
+            (void)QTest::qWaitFor([&] { return m_page->picker() != nullptr; }, 5000);
+        CSelectTokenWindow* picker = m_page->picker();
+        if (!picker)
+            return std::nullopt;
+        // Made by the first click: watched from then on.
+        if (!m_pickerWatched) {
+            picker->listBox()->viewport()->installEventFilter(&m_pickerWatch);
+            m_pickerWatched = true;
         }
-        return true;
+        m_pickerWatch.painted = false;
+        const bool painted = waitForPaint(m_pickerWatch) || m_pickerWatch.painted;
+        const double ms = millisecondsSince(start);
+        const bool whole = picker->listBox()->count() == m_count;
+        picker->hide();
+        QCoreApplication::processEvents();
+        if (!painted || !whole)
+            return std::nullopt;
+        return ms;
     }
 
     // Go is locked for the token's delay after a press; what the lock's timer does at its end.
@@ -178,15 +238,35 @@ public:
     COtpPage* page() const { return m_page; }
 
 private:
+    bool backHome() {
+        m_window->ShowPage(COtpPage::IDD, {});
+        QWidget* home = m_page->GetHWND();
+        return QTest::qWaitFor([&] { return home->isVisible() && home->pos() == QPoint(0, 0); }, 5000);
+    }
+
     std::string m_root;
     std::unique_ptr<CValdorixTokenDB> m_scope;
     std::unique_ptr<CMainDlg> m_window;
     COtpPage* m_page = nullptr;
     QWidget* m_go = nullptr;
+    QWidget* m_changeToken = nullptr;
     PaintWatch m_watch;
+    PaintWatch m_pickerWatch;
+    bool m_pickerWatched = false;
+    const int m_count;
 };
 
-GoSetup* g_setup = nullptr;
+// One setup at a time: the store finds its folder through XDG_DATA_HOME, so a second one alive
+// would save into the first one's folder. Benchmarks of the same size run one after the other.
+std::unique_ptr<GoSetup> g_setup;
+
+GoSetup* setupFor(int count) {
+    if (!g_setup || g_setup->count() != count) {
+        g_setup.reset();
+        g_setup = std::make_unique<GoSetup>(count);
+    }
+    return g_setup->ready() ? g_setup.get() : nullptr;
+}
 
 double median(std::vector<double> values) {
     if (values.empty())
@@ -196,12 +276,13 @@ double median(std::vector<double> values) {
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
 void BM_Go(benchmark::State& state) {
-    GoSetup& setup = *g_setup;
+    GoSetup* found = setupFor(int(state.range(0)));
+    if (!found) {
+        state.SkipWithError("the home page did not come up");
+        return;
+    }
+    GoSetup& setup = *found;
     const std::shared_ptr<COtpToken> token = setup.store().defaultToken();
     const std::int64_t firstCounter = token->counter;
     std::vector<double> clicks, anchors;
@@ -236,11 +317,16 @@ void BM_Go(benchmark::State& state) {
     state.counters["x_anchor"] = median(anchors) > 0 ? median(clicks) / median(anchors) : 0;
     state.counters["file_bytes"] = double(setup.databaseBytes().size());
 }
-BENCHMARK(BM_Go)->UseManualTime()->Iterations(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Go)->Arg(1000)->Arg(10000)->UseManualTime()->Iterations(200)->Unit(benchmark::kMillisecond);
 
 // The store's part of a press: archive, RC4 and the atomic save of the 1,000 tokens.
 void BM_Save(benchmark::State& state) {
-    GoSetup& setup = *g_setup;
+    GoSetup* found = setupFor(1000);
+    if (!found) {
+        state.SkipWithError("the home page did not come up");
+        return;
+    }
+    GoSetup& setup = *found;
     for (auto _ : state) {
         if (!setup.store().save())
             state.SkipWithError("save failed");
@@ -250,7 +336,12 @@ BENCHMARK(BM_Save)->Iterations(200)->Unit(benchmark::kMillisecond)->UseRealTime(
 
 // The anchor alone: write, fsync and rename the same number of bytes.
 void BM_AtomicSave(benchmark::State& state) {
-    GoSetup& setup = *g_setup;
+    GoSetup* found = setupFor(1000);
+    if (!found) {
+        state.SkipWithError("the home page did not come up");
+        return;
+    }
+    GoSetup& setup = *found;
     const std::vector<char> bytes = setup.databaseBytes();
     for (auto _ : state) {
         if (!atomicSave(setup.anchorPath(), bytes))
@@ -258,6 +349,36 @@ void BM_AtomicSave(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_AtomicSave)->Iterations(200)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Each view of the whole list, opened and closed again; the time is the opening alone.
+void openView(benchmark::State& state, std::optional<double> (GoSetup::*open)()) {
+    GoSetup* setup = setupFor(int(state.range(0)));
+    if (!setup) {
+        state.SkipWithError("the home page did not come up");
+        return;
+    }
+    std::vector<double> times;
+    for (auto _ : state) {
+        const std::optional<double> ms = (setup->*open)();
+        if (!ms) {
+            state.SkipWithError("the view did not paint with every token");
+            break;
+        }
+        state.SetIterationTime(*ms / 1000.0);
+        times.push_back(*ms);
+    }
+    state.counters["median_ms"] = median(times);
+}
+
+void BM_OpenManager(benchmark::State& state) {
+    openView(state, &GoSetup::openManager);
+}
+BENCHMARK(BM_OpenManager)->Arg(10000)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
+
+void BM_OpenPicker(benchmark::State& state) {
+    openView(state, &GoSetup::openPicker);
+}
+BENCHMARK(BM_OpenPicker)->Arg(10000)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -272,16 +393,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    {
-        GoSetup setup;
-        if (!setup.ready()) {
-            std::fprintf(stderr, "bench_go: the home page did not come up\n");
-            return 1;
-        }
-        g_setup = &setup;
-        benchmark::RunSpecifiedBenchmarks();
-        g_setup = nullptr;
-    }
+    benchmark::RunSpecifiedBenchmarks();
+    g_setup.reset();
     benchmark::Shutdown();
     return 0;
 }
