@@ -15,7 +15,7 @@ runs=(
     "tests/app/test_shell ScreenshotTest.*"
     "tests/app/test_journey JourneyTest.*"
     "tests/pages/otp/test_otp OtpScreenshotTest.*"
-    "tests/pages/tokens/test_token_pages TokenPagesScreenshotTest.*"
+    "tests/pages/tokens/test_token_pages TokenPagesScreenshotTest.*:ExportPageTest.Screenshots"
     "tests/pages/provisioning/test_provisioning_pages ProvisioningScreenshotTest.*"
 )
 draw() { # <scale> <output folder>
