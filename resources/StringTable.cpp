@@ -97,6 +97,11 @@ constexpr std::array kStrings{
     StringEntry{IDS_IMPORT_TOO_LARGE, u"No tokens imported: with them your token database would be larger than 256 MiB, "
                                       u"and Valdorix does not read a file that large."},
     StringEntry{IDS_IMPORT_NOT_SAVED, u"No tokens imported: Valdorix could not save them to %1: %2."},
+    StringEntry{IDS_LINE_REASON, u"line %1: %2"},
+    StringEntry{IDS_ALREADY_PRESENT, u"already among your tokens"},
+    StringEntry{IDS_NO_QR_CODE, u"no QR code found"},
+    StringEntry{IDS_PICTURE_REASON, u"%1: %2"},
+    StringEntry{IDS_PICTURE_CODE_REASON, u"%1, code %2: %3"},
     StringEntry{IDS_NEWER_DATABASE, u"Your token database was written by a newer version of Valdorix, which "
                                     u"this version cannot read. Open it with that version; the file is left as "
                                     u"it is."},

@@ -81,6 +81,11 @@ constexpr int IDS_IMPORTING = 230;
 constexpr int IDS_CANCEL = 231;
 constexpr int IDS_IMPORT_TOO_LARGE = 232;
 constexpr int IDS_IMPORT_NOT_SAVED = 233; // %1 the database file, %2 the system's reason
+constexpr int IDS_LINE_REASON = 234;         // %1 the line number, %2 why it was skipped
+constexpr int IDS_ALREADY_PRESENT = 235;
+constexpr int IDS_NO_QR_CODE = 236;
+constexpr int IDS_PICTURE_REASON = 237;      // %1 the picture, %2 why it was skipped
+constexpr int IDS_PICTURE_CODE_REASON = 238; // %1 the picture, %2 the code's place in it, %3 why
 constexpr int IDS_NEWER_DATABASE = 250;
 } // namespace ids
 

@@ -2,12 +2,15 @@
 
 #include "platform/CodePage.h"
 #include "platform/ReadFile.h"
+#include "engine/OtpAuthUri.h"
 #include "store/CsvSplit.h"
 #include "store/FileBytes.h"
 #include "store/SeedCode.h"
 #include "store/TokenArchive.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -210,5 +213,99 @@ CsvImport readCsvTokens(const std::string& path, std::stop_token stop, ReadProgr
     if (!fits())
         return result;
     result.report.added = result.tokens.size();
+    return result;
+}
+
+namespace {
+
+// What sameToken compares, as one key: the appId and the serial.
+std::u16string identity(const COtpToken& token) {
+    return token.appId + u'\0' + token.serial;
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+} // namespace
+
+void CsvImport::takeUri(std::string_view uri, std::size_t line, const std::string& source) {
+    OtpAuthResult parsed = parseOtpAuthUri(trimmed(uri));
+    if (!parsed.token) {
+        report.skip({line, ImportReport::InvalidUri, source, parsed.error});
+        return;
+    }
+    if (!identities.insert(identity(*parsed.token)).second) {
+        report.skip({line, ImportReport::AlreadyPresent, source});
+        return;
+    }
+    tokens.push_back(std::move(parsed.token));
+    origins.push_back({line, ImportReport::AlreadyPresent, source});
+    report.added = tokens.size();
+}
+
+void CsvImport::dropPresent(const std::vector<std::shared_ptr<COtpToken>>& existing) {
+    std::unordered_set<std::u16string> present;
+    for (const std::shared_ptr<COtpToken>& token : existing) {
+        if (token)
+            present.insert(identity(*token));
+    }
+    std::vector<std::shared_ptr<COtpToken>> kept;
+    std::vector<ImportReport::Skipped> keptOrigins;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        if (present.contains(identity(*tokens[i])) && i < origins.size()) {
+            report.skip(origins[i]);
+            continue;
+        }
+        kept.push_back(std::move(tokens[i]));
+        if (i < origins.size())
+            keptOrigins.push_back(std::move(origins[i]));
+    }
+    tokens = std::move(kept);
+    origins = std::move(keptOrigins);
+    report.added = tokens.size();
+    // In the order of the file (or of the pictures and their codes), however each was found.
+    std::stable_sort(report.skipped.begin(), report.skipped.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.source, a.line) < std::tie(b.source, b.line);
+    });
+}
+
+bool looksLikeOtpAuthList(std::string_view head) {
+    while (!head.empty()) {
+        const std::size_t end = head.find_first_of("\r\n");
+        const std::string_view line = trimmed(head.substr(0, end));
+        head = end == std::string_view::npos ? std::string_view() : head.substr(end + 1);
+        if (line.empty() || line.starts_with('#'))
+            continue;
+        return line.starts_with("otpauth://");
+    }
+    return false;
+}
+
+CsvImport readOtpAuthTokens(const std::string& path, std::stop_token stop) {
+    CsvImport result;
+    const auto bytes = readFileBytes(path, result.readError);
+    if (!bytes)
+        return result;
+    std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+    std::size_t lineNumber = 0;
+    while (!text.empty()) {
+        if (stop.stop_requested()) {
+            result = {};
+            result.cancelled = true;
+            return result;
+        }
+        const std::size_t end = text.find('\n');
+        const std::string_view line = trimmed(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        ++lineNumber;
+        if (line.empty() || line.starts_with('#'))
+            continue;
+        result.takeUri(line, lineNumber);
+    }
     return result;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <unordered_set>
 #include <vector>
 
 // What an import did: the tokens it added and the entries it passed over, with why. An entry is a
@@ -90,7 +91,26 @@ struct CsvImport {
     // The tokens would not fit in the room given: the database would grow past what the next start
     // reads. `tokens` is then empty.
     bool databaseFull = false;
+    // For URI and picture imports: where each token came from (its line or code, and its picture),
+    // so that one found already present can be reported by place. Empty for CSV.
+    std::vector<ImportReport::Skipped> origins;
+    // The identities (appId, serial) of `tokens`, for URI and picture imports.
+    std::unordered_set<std::u16string> identities;
+
+    // Adds the token of one otpauth URI found at `line` of `source`, or notes why not (a refused
+    // URI, or a token this import already has).
+    void takeUri(std::string_view uri, std::size_t line, const std::string& source = {});
+    // Moves the tokens whose identity `existing` already holds to the skipped ones (AlreadyPresent).
+    void dropPresent(const std::vector<std::shared_ptr<COtpToken>>& existing);
 };
+
+// Whether `head` (the start of a file) is a list of otpauth URIs: its first line that is neither
+// blank nor a '#' comment starts with "otpauth://".
+bool looksLikeOtpAuthList(std::string_view head);
+
+// The tokens of a text file of otpauth:// URIs, one a line (blank lines and '#' comments skipped),
+// in file order; a refused line is reported with the reader's reason. At most MaxFileSize bytes.
+CsvImport readOtpAuthTokens(const std::string& path, std::stop_token stop = {});
 
 // How many bytes a database holding `tokens` may still grow by before its file would pass
 // MaxFileSize (reckoned with tokenArchiveBound, so a little on the safe side).

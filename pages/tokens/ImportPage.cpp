@@ -1,5 +1,7 @@
 #include "pages/tokens/ImportPage.h"
 
+#include "platform/ReadFile.h"
+#include "qr/QrCodes.h"
 #include "resources/StringTable.h"
 #include "store/FileBytes.h"
 #include "store/ValdorixTokenDB.h"
@@ -22,6 +24,67 @@ constexpr std::size_t kSkippedLinesShown = 10;
 // The progress dialog's scale.
 constexpr int kProgressSteps = 1000;
 
+bool isPicture(const std::string& file) {
+    const QString name = QFile::decodeName(QByteArray::fromStdString(file)).toLower();
+    return name.endsWith(QStringLiteral(".png")) || name.endsWith(QStringLiteral(".jpg")) ||
+           name.endsWith(QStringLiteral(".jpeg"));
+}
+
+// Every QR code of the picture at `file`, each taken as an otpauth URI.
+CsvImport readPictureTokens(const std::string& file) {
+    CsvImport result;
+    const QString path = QFile::decodeName(QByteArray::fromStdString(file));
+    const std::string name = QFile::encodeName(path.section(u'/', -1)).toStdString();
+    const QrFileResult codes = readQrCodesFromFile(path);
+    if (!codes.error.isEmpty())
+        result.report.skip({0, ImportReport::Unreadable, name, codes.error.toStdString()});
+    else if (codes.texts.empty())
+        result.report.skip({0, ImportReport::NoQrCode, name});
+    for (std::size_t i = 0; i < codes.texts.size(); ++i)
+        result.takeUri(codes.texts[i], i + 1, name);
+    return result;
+}
+
+// The file's tokens by its kind: a QR picture, a list of otpauth URIs, or a CSV token list.
+CsvImport readAnyTokens(const std::string& file, std::stop_token stop, ReadProgress* progress,
+                        std::uint64_t room) {
+    if (isPicture(file))
+        return readPictureTokens(file);
+    std::error_code ignored;
+    const auto head = platform::readFileHead(file, 4096, ignored);
+    if (head && looksLikeOtpAuthList({reinterpret_cast<const char*>(head->data()), head->size()}))
+        return readOtpAuthTokens(file, stop);
+    return readCsvTokens(file, stop, progress, room);
+}
+
+// One skipped entry as the summary lists it.
+QString skippedText(const ImportReport::Skipped& skipped) {
+    const QString detail = QString::fromStdString(skipped.detail);
+    QString reason;
+    switch (skipped.reason) {
+    case ImportReport::NotThreeFields:
+        return resourceString(IDS_LINE_NOT_THREE_FIELDS).arg(skipped.line);
+    case ImportReport::InvalidSeed:
+        return resourceString(IDS_LINE_INVALID_SEED).arg(skipped.line);
+    case ImportReport::InvalidUri:
+    case ImportReport::Unreadable:
+        reason = detail;
+        break;
+    case ImportReport::AlreadyPresent:
+        reason = resourceString(IDS_ALREADY_PRESENT);
+        break;
+    case ImportReport::NoQrCode:
+        reason = resourceString(IDS_NO_QR_CODE);
+        break;
+    }
+    if (skipped.source.empty())
+        return resourceString(IDS_LINE_REASON).arg(skipped.line).arg(reason);
+    const QString picture = QFile::decodeName(QByteArray::fromStdString(skipped.source));
+    if (skipped.line == 0)
+        return resourceString(IDS_PICTURE_REASON).arg(picture, reason);
+    return resourceString(IDS_PICTURE_CODE_REASON).arg(picture).arg(skipped.line).arg(reason);
+}
+
 } // namespace
 
 CImportPage::CImportPage()
@@ -42,12 +105,8 @@ QString CImportPage::importSummary(const ImportReport& report) {
         return text;
     text += QStringLiteral("\n\n") + resourceString(IDS_SKIPPED_LINES);
     const std::size_t shown = std::min(report.skipped.size(), kSkippedLinesShown);
-    for (std::size_t i = 0; i < shown; ++i) {
-        const ImportReport::Skipped& skipped = report.skipped[i];
-        const int reason =
-            skipped.reason == ImportReport::InvalidSeed ? IDS_LINE_INVALID_SEED : IDS_LINE_NOT_THREE_FIELDS;
-        text += u'\n' + resourceString(reason).arg(skipped.line);
-    }
+    for (std::size_t i = 0; i < shown; ++i)
+        text += u'\n' + skippedText(report.skipped[i]);
     if (report.skippedCount() > shown)
         text += u'\n' + resourceString(IDS_MORE_SKIPPED).arg(report.skippedCount() - shown);
     return text;
@@ -124,7 +183,7 @@ void CImportPage::import() {
     const std::uint64_t room = databaseRoom(tokenStore().tokens);
     const bool started = m_workers.start(
         [mailbox = m_mailbox, file = m_file, progress, command, room](std::stop_token stop) {
-            CsvImport result = readCsvTokens(file, stop, progress.get(), room);
+            CsvImport result = readAnyTokens(file, stop, progress.get(), room);
             mailbox->deliver({command, std::move(result)});
         });
     if (!started) {
@@ -202,8 +261,20 @@ void CImportPage::finishImport(const std::string& file, CsvImport result) {
         return;
     }
     CValdorixTokenDB& store = tokenStore();
+    // A URI names its token: one the list has already is skipped and said so. CSV lines do not.
+    if (!result.origins.empty())
+        result.dropPresent(store.tokens);
     if (result.tokens.empty() || !store.isUnlocked()) {
-        MessageBox::show(this, IDS_NO_TOKENS_IMPORTED, MessageBox::Error);
+        // A CSV file says only that; a URI list or picture says why each entry was passed over.
+        const bool csv = std::all_of(result.report.skipped.begin(), result.report.skipped.end(), [](const auto& s) {
+            return s.reason == ImportReport::NotThreeFields || s.reason == ImportReport::InvalidSeed;
+        });
+        if (csv)
+            MessageBox::show(this, IDS_NO_TOKENS_IMPORTED, MessageBox::Error);
+        else
+            MessageBox::show(this, resourceString(IDS_NO_TOKENS_IMPORTED) + QStringLiteral("\n\n") +
+                                       importSummary(result.report).section(QStringLiteral("\n\n"), 1),
+                             MessageBox::Error);
         return;
     }
     const std::size_t countBefore = store.tokens.size();

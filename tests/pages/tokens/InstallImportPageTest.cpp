@@ -5,6 +5,9 @@
 #include "pages/tokens/ImportPage.h"
 #include "pages/tokens/InstallPage.h"
 #include "ui/OpenFileDialog.h"
+#include "engine/OtpAuthUri.h"
+
+#include <QProcess>
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -395,6 +398,53 @@ TEST_F(ImportPageTest, AnImportThatCannotBeSavedIsUndone) {
     EXPECT_EQ(store().tokens[0]->label, u"Mail");
     EXPECT_EQ(store().defaultIndex, 0);
     EXPECT_EQ(m_window->GetCurrentPageId(), pageid::Import);
+}
+
+TEST_F(ImportPageTest, OtpAuthListsAndQrPicturesAddEachTokenOnce) {
+    const std::string alice = "otpauth://totp/Example:alice@example.com?secret=JBSWY3DPEHPK3PXP&issuer=Example";
+    const std::string bob = "otpauth://hotp/Bob?secret=GEZDGNBVGY3TQOJQ&counter=5&algorithm=SHA256&digits=8";
+    const std::string list = "# exported\n\n" + alice + "\r\n" + "otpauth://totp/Bad?secret=1\n" + bob + "\n" + alice + "\n";
+    const QString picture = m_files.filePath(QStringLiteral("alice.png"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("qrencode"),
+                                {QStringLiteral("-o"), picture, QString::fromStdString(alice)}), 0);
+    const struct {
+        const char* what;
+        std::string path;
+        std::size_t added;
+        QString summary;
+    } cases[] = {
+        {"list", writeFile("tokens.txt", list).string(), 2,
+         QStringLiteral("Tokens imported: 2.\n\nLines skipped:\nline 4: %1\nline 6: already among your tokens")},
+        {"the list again", writeFile("again.txt", list).string(), 0,
+         QStringLiteral("No tokens imported\n\nLines skipped:\nline 3: already among your tokens\nline 4: %1\n"
+                        "line 5: already among your tokens\nline 6: already among your tokens")},
+        {"picture of a token already there", picture.toStdString(), 0,
+         QStringLiteral("No tokens imported\n\nLines skipped:\nalice.png, code 1: already among your tokens")},
+    };
+    CImportPage* page = openImport();
+    ASSERT_NE(page, nullptr);
+    const std::string badReason = parseOtpAuthUri("otpauth://totp/Bad?secret=1").error;
+    ASSERT_FALSE(badReason.empty());
+    for (const auto& c : cases) {
+        MessageBox::clearAnswered();
+        const std::size_t before = store().tokens.size();
+        m_window->Navigate(pageid::Import);
+        type(edit(page, CImportPage::IDC_PATH), QString::fromStdString(c.path));
+        page->onCommand(CImportPage::IDC_IMPORT, BN_CLICKED);
+        ASSERT_TRUE(waitForImport(page)) << c.what;
+        EXPECT_EQ(store().tokens.size() - before, c.added) << c.what;
+        const QList<MessageBox::Record> boxes = MessageBox::answered();
+        ASSERT_EQ(boxes.size(), 1) << c.what;
+        EXPECT_EQ(boxes[0].text.toStdString(), c.summary.arg(QString::fromStdString(badReason)).toStdString()) << c.what;
+    }
+    ASSERT_EQ(store().tokens.size(), 3u);
+    EXPECT_EQ(store().tokens[1]->kind, TokenKind::Totp);
+    EXPECT_EQ(store().tokens[2]->kind, TokenKind::Event);
+    EXPECT_EQ(store().tokens[2]->counter, 5);
+    EXPECT_EQ(store().tokens[2]->digits, 8);
+    auto reopened = reopen();
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->tokens.size(), 3u);
 }
 
 TEST_F(ImportPageTest, ThePathIsTrimmedAndEnterImports) {
