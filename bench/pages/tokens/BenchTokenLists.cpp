@@ -8,7 +8,7 @@
 #include "platform/Folders.h"
 #include "ui/LabelEditListView.h"
 #include "ui/MessageBox.h"
-#include "ui/TokenStore.h"
+#include "store/ValdorixTokenDB.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -49,21 +49,21 @@ public:
         m_root = pattern;
         ::setenv("XDG_DATA_HOME", m_root.c_str(), 1);
         platform::setMachineIdForTesting(std::string("bench-machine"));
-        m_scope = std::make_unique<TokenStoreScope>();
-        m_scope->store().markUnlocked();
-        if (!m_scope->store().changePin(u"", u"2468"))
+        m_store = std::make_unique<CValdorixTokenDB>();
+        m_store->markUnlocked();
+        if (!m_store->changePin(u"", u"2468"))
             std::abort();
     }
     ~StoreSetup() {
-        m_scope.reset();
+        m_store.reset();
         std::error_code ignored;
         std::filesystem::remove_all(m_root, ignored);
     }
-    CValdorixTokenDB& store() { return m_scope->store(); }
+    CValdorixTokenDB& store() { return *m_store; }
 
 private:
     std::string m_root;
-    std::unique_ptr<TokenStoreScope> m_scope;
+    std::unique_ptr<CValdorixTokenDB> m_store;
 };
 
 StoreSetup* g_setup = nullptr;
@@ -76,7 +76,7 @@ void sizes(benchmark::internal::Benchmark* b) {
 void BM_PickerFill(benchmark::State& state) {
     g_setup->store().tokens = makeTokens(state.range(0));
     QWidget owner;
-    CSelectTokenWindow picker(&owner, 20);
+    CSelectTokenWindow picker(&owner, g_setup->store(), 20);
     for (auto _ : state) {
         picker.open(QPoint(0, 0));
         if (picker.listBox()->count() != state.range(0))
@@ -93,6 +93,7 @@ void BM_DeleteMany(benchmark::State& state) {
     CValdorixTokenDB& store = g_setup->store();
     const std::vector<std::shared_ptr<COtpToken>> all = makeTokens(state.range(0));
     CManagerPage page;
+    page.SetStore(store);
     page.Create(nullptr, QRect());
     MessageBox::setAnswerForAll(MessageBox::IDYES);
     for (auto _ : state) {
