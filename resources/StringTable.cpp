@@ -102,6 +102,7 @@ constexpr std::array kStrings{
     StringEntry{IDS_NO_QR_CODE, u"no QR code found"},
     StringEntry{IDS_PICTURE_REASON, u"%1: %2"},
     StringEntry{IDS_PICTURE_CODE_REASON, u"%1, code %2: %3"},
+    StringEntry{IDS_OTP_FILES_FILTER, u"QR pictures and otpauth lists (*.png *.jpg *.jpeg *.txt)"},
     StringEntry{IDS_NEWER_DATABASE, u"Your token database was written by a newer version of Valdorix, which "
                                     u"this version cannot read. Open it with that version; the file is left as "
                                     u"it is."},

@@ -86,6 +86,7 @@ constexpr int IDS_ALREADY_PRESENT = 235;
 constexpr int IDS_NO_QR_CODE = 236;
 constexpr int IDS_PICTURE_REASON = 237;      // %1 the picture, %2 why it was skipped
 constexpr int IDS_PICTURE_CODE_REASON = 238; // %1 the picture, %2 the code's place in it, %3 why
+constexpr int IDS_OTP_FILES_FILTER = 239;
 constexpr int IDS_NEWER_DATABASE = 250;
 } // namespace ids
 

@@ -167,6 +167,7 @@ void CImportPage::browse() {
     const QString path = COpenFileDialog::getOpenFileName(
         this,
         {{resourceString(resources::ids::IDS_CSV_FILTER), QStringLiteral("*.csv")},
+         {resourceString(resources::ids::IDS_OTP_FILES_FILTER), QStringLiteral("*.png *.jpg *.jpeg *.txt")},
          {resourceString(resources::ids::IDS_ALL_FILES_FILTER), QStringLiteral("*")}},
         QStringLiteral("csv"));
     // Writing the path enables Import through the edit's change.
