@@ -216,6 +216,7 @@ constexpr std::array kImport{
     DialogItem{1040, K::Edit, u"", kEdit, 30, 32, 94, 14},
     DialogItem{1001, K::Button, u"...", kButton, 129, 31, 16, 14},
     DialogItem{1041, K::Button, u"&Import", kDefAction, 156, 22, kRoundCx, kRoundCy},
+    DialogItem{1042, K::Button, u"From &Screen", kButton, 30, 54, 60, 14},
     DialogItem{1017, K::Static, u"", kHidden, 10, 102, 180, 15},
 };
 

@@ -103,6 +103,9 @@ constexpr std::array kStrings{
     StringEntry{IDS_PICTURE_REASON, u"%1: %2"},
     StringEntry{IDS_PICTURE_CODE_REASON, u"%1, code %2: %3"},
     StringEntry{IDS_OTP_FILES_FILTER, u"QR pictures and otpauth lists (*.png *.jpg *.jpeg *.txt)"},
+    StringEntry{IDS_NO_QR_ON_SCREEN, u"No QR code was found on the screen. Show the whole code, not covered by "
+                                     u"another window, and try again, or import a picture of it."},
+    StringEntry{IDS_THE_SCREEN, u"the screen"},
     StringEntry{IDS_NEWER_DATABASE, u"Your token database was written by a newer version of Valdorix, which "
                                     u"this version cannot read. Open it with that version; the file is left as "
                                     u"it is."},

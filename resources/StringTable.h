@@ -87,6 +87,8 @@ constexpr int IDS_NO_QR_CODE = 236;
 constexpr int IDS_PICTURE_REASON = 237;      // %1 the picture, %2 why it was skipped
 constexpr int IDS_PICTURE_CODE_REASON = 238; // %1 the picture, %2 the code's place in it, %3 why
 constexpr int IDS_OTP_FILES_FILTER = 239;
+constexpr int IDS_NO_QR_ON_SCREEN = 240;
+constexpr int IDS_THE_SCREEN = 241; // the source of codes read from the screen, in the summary
 constexpr int IDS_NEWER_DATABASE = 250;
 } // namespace ids
 

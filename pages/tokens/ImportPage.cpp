@@ -2,6 +2,7 @@
 
 #include "platform/ReadFile.h"
 #include "qr/QrCodes.h"
+#include "qr/ScreenGrab.h"
 #include "resources/StringTable.h"
 #include "store/FileBytes.h"
 #include "store/ValdorixTokenDB.h"
@@ -153,6 +154,10 @@ void CImportPage::onCommand(int id, int notifyCode) {
         if (m_import->isEnabled() && !m_running)
             import();
         return;
+    case IDC_FROM_SCREEN:
+        if (!m_running)
+            importScreen();
+        return;
     default:
         return;
     }
@@ -208,6 +213,24 @@ void CImportPage::import() {
     connect(dialog, &QDialog::rejected, this, &CImportPage::cancelImport);
     m_dialog = dialog;
     m_progressTimer->start();
+}
+
+void CImportPage::importScreen() {
+    const ScreenGrabResult grab = grabScreen();
+    if (!grab.error.isEmpty()) {
+        MessageBox::show(this, grab.error, MessageBox::Error);
+        return;
+    }
+    const std::vector<std::string> codes = decodeQrCodes(grab.image);
+    if (codes.empty()) {
+        MessageBox::show(this, IDS_NO_QR_ON_SCREEN, MessageBox::Error);
+        return;
+    }
+    CsvImport result;
+    const std::string source = QFile::encodeName(resourceString(IDS_THE_SCREEN)).toStdString();
+    for (std::size_t i = 0; i < codes.size(); ++i)
+        result.takeUri(codes[i], i + 1, source);
+    finishImport({}, std::move(result));
 }
 
 void CImportPage::showProgress() {

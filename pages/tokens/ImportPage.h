@@ -14,7 +14,8 @@
 class CPngButton;
 class QTimer;
 
-// Page 234: installs every token listed in a CSV file of serial, seed code and name lines.
+// Page 234: installs the tokens of a CSV file of serial, seed code and name lines, of a list of
+// otpauth URIs, of QR pictures, or of the QR codes shown on the screen.
 //
 // The file is read and its tokens made on a worker thread while a progress dialog with Cancel
 // shows how far it has come; the worker touches neither the store nor a widget. Its tokens come
@@ -28,6 +29,7 @@ public:
     static constexpr int IDC_BROWSE = 1001;
     static constexpr int IDC_PATH = 1040;
     static constexpr int IDC_IMPORT = 1041;
+    static constexpr int IDC_FROM_SCREEN = 1042;
     // The progress dialog waits this long before it shows, so short imports do not flash it.
     static constexpr int ProgressDelayMs = 400;
 
@@ -65,6 +67,8 @@ private:
     QLineEdit* pathEdit() const;
     void browse();
     void import();
+    // Imports every QR code on the screen, at once on the UI thread: the grab must be made there.
+    void importScreen();
     // Runs on the UI thread, queued by a worker that has ended.
     void takeDeliveries();
     void finishImport(const std::string& file, CsvImport result);

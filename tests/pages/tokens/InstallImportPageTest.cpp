@@ -6,10 +6,14 @@
 #include "pages/tokens/InstallPage.h"
 #include "ui/OpenFileDialog.h"
 #include "engine/OtpAuthUri.h"
+#include "qr/QrCodes.h"
+#include "resources/StringTable.h"
+#include "ui/DialogBuilder.h"
 
 #include <QProcess>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QFileDialog>
 #include <QPointer>
 #include <QPushButton>
@@ -447,6 +451,55 @@ TEST_F(ImportPageTest, OtpAuthListsAndQrPicturesAddEachTokenOnce) {
     EXPECT_EQ(reopened->tokens.size(), 3u);
 }
 
+TEST_F(ImportPageTest, FromScreenAddsTheCodeShownOnceAndSaysWhenThereIsNone) {
+    const QByteArray session = qgetenv("XDG_SESSION_TYPE");
+    qputenv("XDG_SESSION_TYPE", "x11");
+    const std::string uri = "otpauth://totp/Shop:dana?secret=JBSWY3DPEHPK3PXP&issuer=Shop&period=60";
+    CImportPage* page = openImport();
+    ASSERT_NE(page, nullptr);
+    auto* fromScreen = qobject_cast<QPushButton*>(control(page, CImportPage::IDC_FROM_SCREEN));
+    ASSERT_NE(fromScreen, nullptr);
+    // A screen with the window on it, not a blank one.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+    // A web page showing the code, in the screen's corner clear of the centred window.
+    QLabel code;
+    code.setPixmap(QPixmap::fromImage(encodeQrCode(uri, 4)));
+    code.setMargin(24);
+    code.setStyleSheet(QStringLiteral("background: white"));
+    code.move(0, 0);
+
+    const struct {
+        const char* what;
+        bool shown;
+        std::size_t added;
+        QString text;
+    } cases[] = {
+        {"no code on the screen", false, 0, resourceString(resources::ids::IDS_NO_QR_ON_SCREEN)},
+        {"a code", true, 1, QStringLiteral("Tokens imported: 1.")},
+        {"the same code again", true, 0,
+         QStringLiteral("No tokens imported\n\nLines skipped:\nthe screen, code 1: already among your tokens")},
+    };
+    for (const auto& c : cases) {
+        code.setVisible(c.shown);
+        if (c.shown) {
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&code)) << c.what;
+        }
+        m_window->Navigate(pageid::Import);
+        MessageBox::clearAnswered();
+        const std::size_t before = store().tokens.size();
+        QTest::mouseClick(fromScreen, Qt::LeftButton);
+        EXPECT_EQ(store().tokens.size() - before, c.added) << c.what;
+        const QList<MessageBox::Record> boxes = MessageBox::answered();
+        ASSERT_EQ(boxes.size(), 1) << c.what;
+        EXPECT_EQ(boxes[0].text.toStdString(), c.text.toStdString()) << c.what;
+    }
+    EXPECT_EQ(makeOtpAuthUri(*store().tokens.back()), makeOtpAuthUri(*parseOtpAuthUri(uri).token));
+    if (session.isNull())
+        qunsetenv("XDG_SESSION_TYPE");
+    else
+        qputenv("XDG_SESSION_TYPE", session);
+}
+
 TEST_F(ImportPageTest, ThePathIsTrimmedAndEnterImports) {
     CImportPage* page = openImport();
     ASSERT_NE(page, nullptr);
@@ -478,11 +531,12 @@ TEST_F(ImportPageTest, BrowseWritesTheChosenPath) {
 
     const QList<COpenFileDialog::Record> dialogs = COpenFileDialog::answered();
     ASSERT_EQ(dialogs.size(), 2);
-    ASSERT_EQ(dialogs[1].filters.size(), 2);
+    ASSERT_EQ(dialogs[1].filters.size(), 3);
     EXPECT_EQ(dialogs[1].filters[0].text, QStringLiteral("CSV files (*.csv)"));
     EXPECT_EQ(dialogs[1].filters[0].pattern, QStringLiteral("*.csv"));
-    EXPECT_EQ(dialogs[1].filters[1].text, QStringLiteral("All files (*.*)"));
-    EXPECT_EQ(dialogs[1].filters[1].pattern, QStringLiteral("*"));
+    EXPECT_EQ(dialogs[1].filters[1].pattern, QStringLiteral("*.png *.jpg *.jpeg *.txt"));
+    EXPECT_EQ(dialogs[1].filters[2].text, QStringLiteral("All files (*.*)"));
+    EXPECT_EQ(dialogs[1].filters[2].pattern, QStringLiteral("*"));
     EXPECT_EQ(dialogs[1].defaultSuffix, QStringLiteral("csv"));
 }
 
@@ -552,14 +606,16 @@ TEST_F(ImportPageTest, TheRealDialogShowsTheFilterTextsAndReturnsTheChosenFile) 
                 for (int i = 0; i < types->count(); ++i)
                     shownFilters.append(types->itemText(i));
             }
-            dialog->selectNameFilter(dialog->nameFilters().value(1));
+            dialog->selectNameFilter(dialog->nameFilters().value(2));
             typeFileName(dialog, QString::fromStdString(bare.string()));
             static_cast<QDialog*>(dialog)->accept();
         },
         unexpected);
     page->onCommand(CImportPage::IDC_BROWSE, BN_CLICKED);
     EXPECT_EQ(shownFilters,
-              (QStringList{QStringLiteral("CSV files (*.csv)"), QStringLiteral("All files (*.*)")}));
+              (QStringList{QStringLiteral("CSV files (*.csv)"),
+                           QStringLiteral("QR pictures and otpauth lists (*.png *.jpg *.jpeg *.txt)"),
+                           QStringLiteral("All files (*.*)")}));
     EXPECT_EQ(edit(page, CImportPage::IDC_PATH)->text(), QString::fromStdString(bare.string()));
 
     // A typed name without an extension finds the CSV file of that name.
