@@ -40,6 +40,7 @@ pictures=(
     "manager.png tokens_133_manager_window.png"
     "picker.png otp_130_picker.png"
     "time-code.png otp_130_ocratime.png"
+    "import.png tokens_234_import_window.png"
     "export.png tokens_236_export_window.png"
     "settings.png settings_window.png"
 )
