@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QRasterWindow>
+#include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -67,6 +68,13 @@ TEST_F(ScreenGrabTest, FindsTheCodeAWindowShows) {
 TEST_F(ScreenGrabTest, SaysWhyWhenTheScreenCannotBeRead) {
     {
         SCOPED_TRACE("nothing on the screen: the grab is all one colour");
+        // One plain window over the whole screen: an empty offscreen screen hands back memory
+        // nobody painted, which is only black by chance.
+        PictureWindow blank{QImage()};
+        blank.setFlags(Qt::FramelessWindowHint);
+        blank.setGeometry(QGuiApplication::primaryScreen()->geometry());
+        blank.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&blank));
         const ScreenGrabResult grab = grabScreen();
         EXPECT_TRUE(grab.image.isNull());
         EXPECT_TRUE(grab.error.contains(QStringLiteral("blank"))) << grab.error.toStdString();
