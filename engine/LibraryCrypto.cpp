@@ -7,18 +7,6 @@
 
 namespace {
 
-const char* digestName(HashKind hash) {
-    switch (hash) {
-    case HashKind::Sha256:
-        return "SHA256";
-    case HashKind::Sha512:
-        return "SHA512";
-    case HashKind::Sha1:
-        break;
-    }
-    return "SHA1";
-}
-
 const EVP_MD* digestAlgorithm(HashKind hash) {
     switch (hash) {
     case HashKind::Sha256:
@@ -60,7 +48,7 @@ std::vector<std::uint8_t> libraryHmac(HashKind hash, const void* key, std::size_
         return {};
     }
     OSSL_PARAM params[] = {
-        OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, const_cast<char*>(digestName(hash)), 0),
+        OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, const_cast<char*>(hashName(hash)), 0),
         OSSL_PARAM_construct_end(),
     };
     std::vector<std::uint8_t> out(EVP_MAX_MD_SIZE);

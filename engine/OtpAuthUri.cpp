@@ -1,6 +1,7 @@
 #include "engine/OtpAuthUri.h"
 
 #include "engine/Base32.h"
+#include "engine/HashKind.h"
 #include "engine/LibraryCrypto.h"
 #include "platform/CodePage.h"
 
@@ -137,18 +138,6 @@ std::optional<HashKind> hashNamed(std::string_view name) {
     if (equalsIgnoringCase(name, "SHA512"))
         return HashKind::Sha512;
     return std::nullopt;
-}
-
-const char* hashName(HashKind hash) {
-    switch (hash) {
-    case HashKind::Sha256:
-        return "SHA256";
-    case HashKind::Sha512:
-        return "SHA512";
-    case HashKind::Sha1:
-        break;
-    }
-    return "SHA1";
 }
 
 OtpAuthResult failure(std::string error) {
