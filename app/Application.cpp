@@ -14,7 +14,9 @@
 #include <QDBusConnection>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <fontconfig/fontconfig.h>
 #include <memory>
+#include <thread>
 
 void initialiseModule() {
     installDialogFonts();
@@ -22,6 +24,10 @@ void initialiseModule() {
 }
 
 int runValdorix(int argc, char** argv) {
+    // Reading the font configuration is the dearest step of a start (dozens of XML files); it
+    // runs beside the application's own set-up and is waited for before the first font is
+    // measured. The toolkit's font database then finds it loaded.
+    std::jthread fontConfiguration([] { FcInit(); });
     QApplication application(argc, argv);
     // The run loop ends only through the main window's own commands, with their exit codes.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -39,6 +45,7 @@ int runValdorix(int argc, char** argv) {
     }
 
     int exitCode = 0;
+    fontConfiguration.join();
     {
         CMainDlg mainDlg(store);
         if (!mainDlg.Create())
@@ -59,9 +66,10 @@ int runValdorix(int argc, char** argv) {
         CAutoLock autoLock;
         QObject::connect(&autoLock, &CAutoLock::lockRequested, &mainDlg, &CMainDlg::lock);
         mainDlg.show();
-        // Each bus costs a connection, and the sleep watch a name look-up on the system bus: from
-        // the event loop, once the window is on its way, not before it.
-        QTimer::singleShot(0, &autoLock, [&autoLock] {
+        // Each bus costs a connection and a thread, and the sleep watch a name look-up on the
+        // system bus: once the first page has been painted, not before it. The program starts
+        // locked, so nothing is lost meanwhile.
+        QTimer::singleShot(250, &autoLock, [&autoLock] {
             autoLock.watchScreenLocker(QDBusConnection::sessionBus());
             autoLock.watchSleep(QDBusConnection::systemBus());
         });

@@ -1,5 +1,6 @@
 #include "app/MainDlg.h"
 
+#include "controls/ScaledPicture.h"
 #include "pages/otp/Clipboard.h"
 #include "resources/Menu.h"
 #include "resources/StringTable.h"
@@ -7,7 +8,10 @@
 #include "ui/IconResource.h"
 #include "ui/KeyRules.h"
 #include "ui/NavigationBar.h"
+#include "ui/PageImpl.h"
+#include "ui/PinPageCommon.h"
 #include "ui/SaveFailure.h"
+#include "ui/SurfacePainter.h"
 #include "store/ValdorixTokenDB.h"
 
 #include <QAction>
@@ -21,6 +25,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 using namespace resources::ids;
@@ -76,6 +81,12 @@ CMainDlg::~CMainDlg() {
 }
 
 bool CMainDlg::Create(const PageSetFactory& makePages) {
+    // What the first page (log-in or set-PIN) is drawn from, decoded on a worker while the fonts
+    // load below: its background, the action button (twice: the greyed face is a copy of it) and
+    // the frames of its edit boxes and panel, in the order the page asks for them.
+    static constexpr int firstPagePictures[] = {picture::PageBackground, picture::ActionNormal,
+                                                picture::EditFrame, picture::Panel, picture::ActionNormal};
+    CxImage::Prefetch(firstPagePictures, pictureScaleFor(surfaceScaleOf(*this)));
     if (!m_fixDpi.Init(this, IDD, 96.0))
         return false;
     buildMenu();
@@ -85,9 +96,13 @@ bool CMainDlg::Create(const PageSetFactory& makePages) {
     setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
     centreOnWorkArea();
 
-    const QIcon icon = loadIconResource(128);
-    if (!icon.isNull())
-        setWindowIcon(icon);
+    // Every size of the icon is decoded: from the event loop, so the first page is not kept
+    // waiting for a picture the page does not show.
+    QTimer::singleShot(0, this, [this] {
+        const QIcon icon = loadIconResource(128);
+        if (!icon.isNull())
+            setWindowIcon(icon);
+    });
 
     qApp->installEventFilter(this);
     m_filterInstalled = true;

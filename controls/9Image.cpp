@@ -1,8 +1,9 @@
 #include "controls/9Image.h"
 
 std::shared_ptr<C9Image> C9Image::FromPng(int id, int scale) {
+    // The decoded picture is ours alone: moved, not copied.
     const std::shared_ptr<CxImage> picture = LoadPng(id, scale);
-    return picture ? std::make_shared<C9Image>(*picture) : std::make_shared<C9Image>();
+    return picture ? std::make_shared<C9Image>(std::move(*picture)) : std::make_shared<C9Image>();
 }
 
 void C9Image::SetMargins(int left, int right, int top, int bottom) {

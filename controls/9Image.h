@@ -3,6 +3,7 @@
 #include "controls/xImage.h"
 
 #include <memory>
+#include <utility>
 
 // A nine-patch image: four unscaled corners, edges and centre tiled or stretched to fill a
 // rectangle of any size. Margins count logical pixels from each side of the picture (twice as many
@@ -11,6 +12,7 @@ class C9Image : public CxImage {
 public:
     C9Image() = default;
     explicit C9Image(const CxImage& image) : CxImage(image) {}
+    explicit C9Image(CxImage&& image) : CxImage(std::move(image)) {}
     ~C9Image() override = default;
 
     // PNG resource `id` (drawn for `scale`, see CxImage::Load) as a nine-patch; an empty one

@@ -1,8 +1,12 @@
 #include "controls/xImage.h"
 
+#include <bit>
 #include <cmath>
 #include <csetjmp>
 #include <cstring>
+#include <future>
+#include <mutex>
+#include <thread>
 #include <png.h>
 
 namespace {
@@ -37,7 +41,7 @@ struct DecodedPng {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     bool alpha = false;
-    std::vector<std::uint8_t> rgba;
+    std::vector<std::uint32_t> pixels; // 0xAARRGGBB, written by libpng in place
     std::vector<png_bytep> rows;
 };
 
@@ -73,8 +77,18 @@ bool decodeInto(png_structp png, png_infop info, DecodedPng* out) {
     png_set_expand(png);
     png_set_strip_16(png);
     png_set_gray_to_rgb(png);
-    if (!out->alpha) {
-        png_set_filler(png, 0xff, PNG_FILLER_AFTER);
+    // Each pixel lands as the 32-bit word the image keeps (alpha in the top byte), so the rows
+    // are read straight into the image's own buffer.
+    if constexpr (std::endian::native == std::endian::little) {
+        png_set_bgr(png);
+        if (!out->alpha) {
+            png_set_filler(png, 0xff, PNG_FILLER_AFTER);
+        }
+    } else {
+        png_set_swap_alpha(png);
+        if (!out->alpha) {
+            png_set_filler(png, 0xff, PNG_FILLER_BEFORE);
+        }
     }
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
@@ -85,10 +99,10 @@ bool decodeInto(png_structp png, png_infop info, DecodedPng* out) {
         png_get_rowbytes(png, info) != std::size_t(out->width) * 4) {
         return false;
     }
-    out->rgba.resize(std::size_t(out->width) * out->height * 4);
+    out->pixels.resize(std::size_t(out->width) * out->height);
     out->rows.resize(out->height);
     for (std::uint32_t y = 0; y < out->height; ++y) {
-        out->rows[y] = out->rgba.data() + std::size_t(y) * out->width * 4;
+        out->rows[y] = reinterpret_cast<png_bytep>(out->pixels.data() + std::size_t(y) * out->width);
     }
     png_read_image(png, out->rows.data());
     return true;
@@ -114,16 +128,90 @@ std::shared_ptr<CxImage> CxImage::LoadPng(int id, int scale) {
     return Load(resources::ResourceType::Png, id, scale);
 }
 
-std::shared_ptr<CxImage> CxImage::Load(resources::ResourceType type, int id, int scale) {
+namespace {
+
+std::shared_ptr<CxImage> loadNow(resources::ResourceType type, int id, int scale) {
     const resources::ScaledResource found = resources::findScaled(type, id, scale);
     if (found.bytes.empty()) {
         return nullptr;
     }
-    std::shared_ptr<CxImage> image = Decode(found.bytes);
+    std::shared_ptr<CxImage> image = CxImage::Decode(found.bytes);
     if (image) {
         image->setScale(found.scale);
     }
     return image;
+}
+
+// Pictures being decoded ahead of their first use, each taken out by the Load that wants it.
+class Prefetched {
+public:
+    ~Prefetched() {
+        for (std::thread& worker : m_workers) {
+            worker.join();
+        }
+    }
+
+    void start(std::span<const int> ids, int scale) {
+        std::vector<std::promise<std::shared_ptr<CxImage>>> promises(ids.size());
+        std::vector<int> wanted(ids.begin(), ids.end());
+        {
+            const std::lock_guard lock(m_mutex);
+            for (std::size_t i = 0; i < wanted.size(); ++i) {
+                m_pending.push_back({wanted[i], scale, promises[i].get_future()});
+            }
+        }
+        m_workers.emplace_back([wanted = std::move(wanted), promises = std::move(promises), scale]() mutable {
+            for (std::size_t i = 0; i < wanted.size(); ++i) {
+                promises[i].set_value(loadNow(resources::ResourceType::Png, wanted[i], scale));
+            }
+        });
+    }
+
+    // The prefetched result for a PNG resource, once; nullopt when none was asked for.
+    std::optional<std::shared_ptr<CxImage>> take(int id, int scale) {
+        std::future<std::shared_ptr<CxImage>> result;
+        {
+            const std::lock_guard lock(m_mutex);
+            const auto found = std::find_if(m_pending.begin(), m_pending.end(),
+                                            [&](const Pending& p) { return p.id == id && p.scale == scale; });
+            if (found == m_pending.end()) {
+                return std::nullopt;
+            }
+            result = std::move(found->result);
+            m_pending.erase(found);
+        }
+        return result.get();
+    }
+
+private:
+    struct Pending {
+        int id;
+        int scale;
+        std::future<std::shared_ptr<CxImage>> result;
+    };
+    std::mutex m_mutex;
+    std::vector<Pending> m_pending;
+    std::vector<std::thread> m_workers; // started and joined on the UI thread only
+};
+
+Prefetched& prefetched() {
+    static Prefetched instance;
+    return instance;
+}
+
+} // namespace
+
+void CxImage::Prefetch(std::span<const int> ids, int scale) {
+    prefetched().start(ids, scale);
+}
+
+std::shared_ptr<CxImage> CxImage::Load(resources::ResourceType type, int id, int scale) {
+    if (type == resources::ResourceType::Png) {
+        if (std::optional<std::shared_ptr<CxImage>> ready = prefetched().take(id, scale)) {
+            return std::move(*ready);
+        }
+    }
+    return loadNow(type, id, scale);
 }
 
 std::shared_ptr<CxImage> CxImage::Decode(std::span<const std::uint8_t> bytes) {
@@ -148,17 +236,13 @@ std::shared_ptr<CxImage> CxImage::Decode(std::span<const std::uint8_t> bytes) {
         return nullptr;
     }
 
-    const std::size_t count = std::size_t(decoded.width) * decoded.height;
-    std::vector<std::uint32_t> pixels(count);
-    std::vector<std::uint8_t> alpha(decoded.alpha ? count : 0);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t* p = decoded.rgba.data() + i * 4;
-        pixels[i] = (std::uint32_t(p[0]) << 16) | (std::uint32_t(p[1]) << 8) | p[2];
-        if (decoded.alpha) {
-            alpha[i] = p[3];
-        }
+    std::vector<std::uint8_t> alpha;
+    if (decoded.alpha) {
+        alpha.resize(decoded.pixels.size());
+        std::transform(decoded.pixels.begin(), decoded.pixels.end(), alpha.begin(),
+                       [](std::uint32_t p) { return std::uint8_t(p >> 24); });
     }
-    return std::make_shared<CxImage>(int(decoded.width), int(decoded.height), std::move(pixels),
+    return std::make_shared<CxImage>(int(decoded.width), int(decoded.height), std::move(decoded.pixels),
                                      std::move(alpha));
 }
 

@@ -35,6 +35,10 @@ public:
     static std::shared_ptr<CxImage> Load(resources::ResourceType type, int id, int scale = 1);
     // Decodes PNG bytes from anywhere; null for anything that is not a whole, sane PNG.
     static std::shared_ptr<CxImage> Decode(std::span<const std::uint8_t> bytes);
+    // Starts decoding PNG resources `ids` for `scale` on a worker thread, so that a window being
+    // built meanwhile finds them ready: the next Load of each takes its result (waiting for it
+    // if it is not done yet) instead of decoding it again; later loads decode afresh as always.
+    static void Prefetch(std::span<const int> ids, int scale);
 
     bool IsValid() const { return m_width > 0 && m_height > 0; }
     // Pixels.

@@ -12,8 +12,8 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <openssl/rand.h>
 #include <random>
+#include <sys/random.h>
 #include <unistd.h>
 
 namespace {
@@ -75,7 +75,7 @@ void rc4Decipher(const void* key, std::size_t keyLength, std::span<std::uint8_t>
 std::string newIconName() {
     std::uint8_t id[16];
     char text[40];
-    if (RAND_bytes(id, sizeof id) == 1) {
+    if (::getrandom(id, sizeof id, 0) == static_cast<ssize_t>(sizeof id)) {
         id[6] = static_cast<std::uint8_t>((id[6] & 0x0f) | 0x40);
         id[8] = static_cast<std::uint8_t>((id[8] & 0x3f) | 0x80);
         std::snprintf(text, sizeof text,

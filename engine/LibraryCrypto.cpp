@@ -1,5 +1,6 @@
 #include "engine/LibraryCrypto.h"
 
+#include <dlfcn.h>
 #include <memory>
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
@@ -7,27 +8,73 @@
 
 namespace {
 
-const EVP_MD* digestAlgorithm(HashKind hash) {
+// OpenSSL's entry points, opened at the first SHA-256 or SHA-512 code instead of at process start:
+// loading and relocating libcrypto costs a start-up more than anything else linked, for tokens
+// most users never hold.
+struct CryptoLibrary {
+    decltype(&::EVP_sha1) sha1 = nullptr;
+    decltype(&::EVP_sha256) sha256 = nullptr;
+    decltype(&::EVP_sha512) sha512 = nullptr;
+    decltype(&::EVP_Digest) digest = nullptr;
+    decltype(&::EVP_MAC_fetch) macFetch = nullptr;
+    decltype(&::EVP_MAC_CTX_new) macContextNew = nullptr;
+    decltype(&::EVP_MAC_CTX_free) macContextFree = nullptr;
+    decltype(&::EVP_MAC_init) macInit = nullptr;
+    decltype(&::EVP_MAC_update) macUpdate = nullptr;
+    decltype(&::EVP_MAC_final) macFinal = nullptr;
+    decltype(&::OSSL_PARAM_construct_utf8_string) utf8Parameter = nullptr;
+    decltype(&::OSSL_PARAM_construct_end) endParameter = nullptr;
+    EVP_MAC* hmac = nullptr;
+};
+
+template <typename Function>
+bool resolve(void* library, const char* name, Function& function) {
+    function = reinterpret_cast<Function>(::dlsym(library, name));
+    return function != nullptr;
+}
+
+const CryptoLibrary* open() {
+    // The soname of the OpenSSL 3 this program was built against.
+    void* library = ::dlopen("libcrypto.so.3", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr)
+        return nullptr;
+    static CryptoLibrary crypto;
+    const bool complete = resolve(library, "EVP_sha1", crypto.sha1) &&
+                          resolve(library, "EVP_sha256", crypto.sha256) &&
+                          resolve(library, "EVP_sha512", crypto.sha512) &&
+                          resolve(library, "EVP_Digest", crypto.digest) &&
+                          resolve(library, "EVP_MAC_fetch", crypto.macFetch) &&
+                          resolve(library, "EVP_MAC_CTX_new", crypto.macContextNew) &&
+                          resolve(library, "EVP_MAC_CTX_free", crypto.macContextFree) &&
+                          resolve(library, "EVP_MAC_init", crypto.macInit) &&
+                          resolve(library, "EVP_MAC_update", crypto.macUpdate) &&
+                          resolve(library, "EVP_MAC_final", crypto.macFinal) &&
+                          resolve(library, "OSSL_PARAM_construct_utf8_string", crypto.utf8Parameter) &&
+                          resolve(library, "OSSL_PARAM_construct_end", crypto.endParameter);
+    if (!complete)
+        return nullptr;
+    // Fetched once: fetching is far dearer than a MAC over a few bytes. Kept open, and the
+    // algorithm with it, for the life of the process.
+    crypto.hmac = crypto.macFetch(nullptr, "HMAC", nullptr);
+    return &crypto;
+}
+
+const CryptoLibrary* cryptoLibrary() {
+    static const CryptoLibrary* const library = open();
+    return library;
+}
+
+const EVP_MD* digestAlgorithm(const CryptoLibrary& crypto, HashKind hash) {
     switch (hash) {
     case HashKind::Sha256:
-        return EVP_sha256();
+        return crypto.sha256();
     case HashKind::Sha512:
-        return EVP_sha512();
+        return crypto.sha512();
     case HashKind::Sha1:
         break;
     }
-    return EVP_sha1();
+    return crypto.sha1();
 }
-
-// Fetched once: fetching is far dearer than a MAC over a few bytes. Freed by the library at exit.
-EVP_MAC* hmacAlgorithm() {
-    static EVP_MAC* const mac = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
-    return mac;
-}
-
-struct MacContextFree {
-    void operator()(EVP_MAC_CTX* context) const { EVP_MAC_CTX_free(context); }
-};
 
 // OpenSSL wants a real pointer even for zero bytes (an empty HMAC key is valid).
 const unsigned char* nonNull(const void* data) {
@@ -39,23 +86,24 @@ const unsigned char* nonNull(const void* data) {
 
 std::vector<std::uint8_t> libraryHmac(HashKind hash, const void* key, std::size_t keyLength, const void* data,
                                       std::size_t dataLength) {
-    EVP_MAC* mac = hmacAlgorithm();
-    if (mac == nullptr) {
+    const CryptoLibrary* crypto = cryptoLibrary();
+    if (crypto == nullptr || crypto->hmac == nullptr) {
         return {};
     }
-    std::unique_ptr<EVP_MAC_CTX, MacContextFree> context(EVP_MAC_CTX_new(mac));
+    const auto freeContext = [crypto](EVP_MAC_CTX* context) { crypto->macContextFree(context); };
+    std::unique_ptr<EVP_MAC_CTX, decltype(freeContext)> context(crypto->macContextNew(crypto->hmac), freeContext);
     if (!context) {
         return {};
     }
     OSSL_PARAM params[] = {
-        OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, const_cast<char*>(hashName(hash)), 0),
-        OSSL_PARAM_construct_end(),
+        crypto->utf8Parameter(OSSL_MAC_PARAM_DIGEST, const_cast<char*>(hashName(hash)), 0),
+        crypto->endParameter(),
     };
     std::vector<std::uint8_t> out(EVP_MAX_MD_SIZE);
     std::size_t outLength = 0;
-    if (EVP_MAC_init(context.get(), nonNull(key), keyLength, params) != 1 ||
-        EVP_MAC_update(context.get(), nonNull(data), dataLength) != 1 ||
-        EVP_MAC_final(context.get(), out.data(), &outLength, out.size()) != 1) {
+    if (crypto->macInit(context.get(), nonNull(key), keyLength, params) != 1 ||
+        crypto->macUpdate(context.get(), nonNull(data), dataLength) != 1 ||
+        crypto->macFinal(context.get(), out.data(), &outLength, out.size()) != 1) {
         return {};
     }
     out.resize(outLength);
@@ -63,9 +111,13 @@ std::vector<std::uint8_t> libraryHmac(HashKind hash, const void* key, std::size_
 }
 
 std::vector<std::uint8_t> libraryDigest(HashKind hash, const void* data, std::size_t length) {
+    const CryptoLibrary* crypto = cryptoLibrary();
+    if (crypto == nullptr) {
+        return {};
+    }
     std::vector<std::uint8_t> out(EVP_MAX_MD_SIZE);
     unsigned int outLength = 0;
-    if (EVP_Digest(nonNull(data), length, out.data(), &outLength, digestAlgorithm(hash), nullptr) != 1) {
+    if (crypto->digest(nonNull(data), length, out.data(), &outLength, digestAlgorithm(*crypto, hash), nullptr) != 1) {
         return {};
     }
     out.resize(outLength);

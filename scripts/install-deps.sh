@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build ccache clang lld libclang-rt-14-dev pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    libssl-dev libcurl4-openssl-dev libpng-dev zlib1g-dev
+    libssl-dev libcurl4-openssl-dev libpng-dev zlib1g-dev libfontconfig-dev
     libboost-regex-dev libboost-serialization-dev libpugixml-dev libexpat1-dev liboath-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev libzxing-dev qrencode oathtool
     fonts-liberation2 xvfb xauth xdotool x11-utils xclip imagemagick dbus-daemon
