@@ -173,3 +173,30 @@ TEST(Decode, AChunkLongerThanTheFileIsRefused) {
     bytes.insert(bytes.begin() + 8 + 25, std::begin(huge), std::end(huge));
     EXPECT_FALSE(decode(bytes));
 }
+
+// A prefetched picture is the one a plain load gives, handed out once per request (a page and
+// its greyed button face may ask for the same picture); a missing one stays missing.
+TEST(Prefetch, HandsOutWhatALoadGivesOncePerRequest) {
+    constexpr int kPicture = 209;
+    constexpr int kMissing = 9999;
+    const auto plain = CxImage::LoadPng(kPicture, 2);
+    ASSERT_TRUE(plain);
+    const int wanted[] = {kPicture, kMissing, kPicture};
+    CxImage::Prefetch(wanted, 2);
+    const auto first = CxImage::LoadPng(kPicture, 2);
+    const auto second = CxImage::LoadPng(kPicture, 2);
+    const auto third = CxImage::LoadPng(kPicture, 2);
+    EXPECT_FALSE(CxImage::LoadPng(kMissing, 2));
+    for (const auto& image : {first, second, third}) {
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->scale(), 2);
+        ASSERT_EQ(image->GetWidth(), plain->GetWidth());
+        ASSERT_EQ(image->GetHeight(), plain->GetHeight());
+        for (int y = 0; y < plain->GetHeight(); ++y)
+            for (int x = 0; x < plain->GetWidth(); ++x)
+                ASSERT_TRUE(image->GetPixelColor(x, y) == plain->GetPixelColor(x, y) &&
+                            image->AlphaGet(x, y) == plain->AlphaGet(x, y));
+    }
+    EXPECT_NE(first, second);
+    EXPECT_NE(second, third);
+}
