@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -41,8 +42,16 @@ public:
     bool next(std::u16string_view& line, std::vector<std::u16string_view>& fields);
 
 private:
+    static constexpr std::size_t BlockSize = 16;
+
+    // One bit per code unit of the block at `base` (a multiple of BlockSize) that is a quote, a
+    // comma, CR or LF; the last block is kept, as the next line usually starts in it.
+    std::uint32_t blockMask(std::size_t base);
+
     std::u16string_view text_;
     std::size_t position_ = 0;
+    std::size_t blockBase_ = SIZE_MAX;
+    std::uint32_t blockMask_ = 0;
     // The commas of the current line with an odd number of quotes before them.
     std::vector<std::size_t> commas_;
 };

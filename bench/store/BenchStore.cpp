@@ -270,7 +270,7 @@ void BM_BoostSerializationRead(benchmark::State& state) {
 }
 BENCHMARK(BM_BoostSerializationRead)->Apply(tokenCounts)->Unit(benchmark::kMicrosecond)->Complexity();
 
-// 10,000 CSV lines: valid seeds, a quoted name now and then, CR LF breaks.
+// `count` CSV lines: valid seeds, a quoted name now and then, CR LF breaks.
 std::string csvLines(std::size_t count) {
     static const char* const Rows[] = {
         "1001,070000012345678906,Mail",
@@ -301,6 +301,12 @@ std::u16string utf16(const std::string& ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
 
+// The splitting's sizes, evenly spread on a log scale up to a million lines.
+void csvLineCounts(benchmark::internal::Benchmark* b) {
+    for (const int count : {1000, 10000, 100000, 1000000})
+        b->Arg(count);
+}
+
 void BM_CsvSplit(benchmark::State& state) {
     const std::u16string text = utf16(csvLines(static_cast<std::size_t>(state.range(0))));
     std::vector<std::u16string_view> fields;
@@ -314,7 +320,7 @@ void BM_CsvSplit(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_CsvSplit)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CsvSplit)->Apply(csvLineCounts)->Unit(benchmark::kMicrosecond)->Complexity();
 
 // The anchor: the plain quote-aware loop, one pass, a comma outside quotes separates, CR, LF or
 // CR LF ends the line. (It reads a line with an odd quote differently; on these lines both agree.)
@@ -349,7 +355,7 @@ void BM_PlainSplitLoop(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_PlainSplitLoop)->Arg(10000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainSplitLoop)->Apply(csvLineCounts)->Unit(benchmark::kMicrosecond)->Complexity();
 
 const boost::wregex& linePattern() {
     static const boost::wregex pattern(L"\\r\\n|\\n\\r|\\n|\\r");
@@ -413,11 +419,10 @@ void BM_CsvSplitLongLine(benchmark::State& state) {
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_CsvSplitLongLine)
-    ->Arg(1 << 16)
-    ->Arg(1 << 18)
-    ->Arg(1 << 20)
+    ->RangeMultiplier(4)
+    ->Range(1 << 16, 1 << 22)
     ->Unit(benchmark::kMillisecond)
-    ->Complexity(benchmark::oN);
+    ->Complexity();
 
 void BM_BoostRegexLongLine(benchmark::State& state) {
     const std::u16string line16 = longLine(static_cast<std::size_t>(state.range(0)));
@@ -435,12 +440,13 @@ void BM_BoostRegexLongLine(benchmark::State& state) {
     }
     state.SetComplexityN(state.range(0));
 }
+// Four sizes a factor of two apart: the pattern's cost grows too fast for wider spacing (a
+// 64 KiB line already takes seconds).
 BENCHMARK(BM_BoostRegexLongLine)
-    ->Arg(1 << 12)
-    ->Arg(1 << 14)
-    ->Arg(1 << 16)
+    ->RangeMultiplier(2)
+    ->Range(1 << 11, 1 << 14)
     ->Unit(benchmark::kMillisecond)
-    ->Complexity(benchmark::oNSquared);
+    ->Complexity();
 
 } // namespace
 

@@ -244,6 +244,50 @@ TEST(CsvSplit, OnePassReaderGivesTheLinesAndFieldsOfTheTwoSplits) {
     }
 }
 
+// Every line and field the one-pass reader gives, as views (position and length) of `text`.
+std::vector<std::u16string_view> readPieces(std::u16string_view text) {
+    std::vector<std::u16string_view> pieces;
+    CsvReader reader(text);
+    std::vector<std::u16string_view> fields;
+    for (std::u16string_view line; reader.next(line, fields);) {
+        pieces.push_back(line);
+        pieces.insert(pieces.end(), fields.begin(), fields.end());
+    }
+    return pieces;
+}
+
+// The reader looks at many code units at once: lines over many of its blocks, blocks with no
+// separator at all, and code units that share a byte with a quote, comma, CR or LF.
+TEST(CsvSplit, OnePassReaderAgreesOnLongLinesAndLookAlikeCodeUnits) {
+    const struct {
+        std::u16string_view alphabet;
+        std::size_t maxLength;
+    } cases[] = {
+        {u"abcdefgh,\"\r\n", 200},
+        {u"a,\"\r\n\u2C00\u012C\u0D0A\u220D\u0A22\u2C2C\uFF0D", 100},
+        {u"abcdefghijklmnopqrstuvwxyz0123456789,\"\n", 600},
+    };
+    std::mt19937 random(20261210);
+    for (const auto& c : cases) {
+        for (int round = 0; round < 2000; ++round) {
+            const std::u16string text = randomText(random, c.alphabet, c.maxLength);
+            std::vector<std::u16string_view> expected;
+            for (std::u16string_view line : splitCsvLines(text)) {
+                expected.push_back(line);
+                std::vector<std::u16string_view> fields;
+                splitCsvFields(line, fields);
+                expected.insert(expected.end(), fields.begin(), fields.end());
+            }
+            const std::vector<std::u16string_view> actual = readPieces(text);
+            ASSERT_EQ(actual.size(), expected.size()) << "round " << round;
+            for (std::size_t i = 0; i < actual.size(); ++i) {
+                ASSERT_EQ(actual[i].data(), expected[i].data()) << "round " << round;
+                ASSERT_EQ(actual[i].size(), expected[i].size()) << "round " << round;
+            }
+        }
+    }
+}
+
 } // namespace
 
 namespace {
