@@ -362,7 +362,8 @@ private:
             return ExitSuccess;
         const QImage picture = encodeQrCode(uri, QrModulePixels);
         if (picture.isNull())
-            return fail("the URI is too long for a QR code");
+            return fail(qrModuleProblem().isEmpty() ? "the URI is too long for a QR code"
+                                                    : "QR codes cannot be written: " + qrModuleProblem().toStdString());
         if (!picture.save(QFile::decodeName(m_arguments.qrOutput.c_str()), "PNG"))
             return fail("could not write " + m_arguments.qrOutput);
         return ExitSuccess;

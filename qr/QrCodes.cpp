@@ -2,19 +2,17 @@
 
 #include "platform/ReadFile.h"
 
-#define ZX_USE_UTF8 1
+#include "qr/ZXingModule.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 #include <QtEndian>
-#include <ZXing/BitMatrix.h>
-#include <ZXing/MultiFormatWriter.h>
-#include <ZXing/ReadBarcode.h>
-#include <algorithm>
 #include <cstring>
-#include <exception>
+#include <dlfcn.h>
+#include <filesystem>
 #include <string_view>
 
 namespace {
@@ -26,30 +24,72 @@ constexpr qint64 kMaxPixels = 50ll * 1000 * 1000;
 constexpr int kQuietZoneModules = 4;
 constexpr int kMaxModulePixels = 32;
 
-std::vector<std::string> readCodes(const QImage& gray) {
-    ZXing::DecodeHints hints;
-    hints.setFormats(ZXing::BarcodeFormat::QRCode);
-    hints.setTryHarder(true);
-    hints.setTryRotate(true);
-    hints.setTryDownscale(true);
-    const ZXing::ImageView view(gray.constBits(), gray.width(), gray.height(), ZXing::ImageFormat::Lum,
-                                static_cast<int>(gray.bytesPerLine()));
-    std::vector<std::string> texts;
-    try {
-        for (const ZXing::Result& result : ZXing::ReadBarcodes(view, hints)) {
-            if (result.isValid())
-                texts.push_back(result.text());
-        }
-    } catch (const std::exception&) {
-        // The reader does not throw for bad pictures; if it ever does, the picture just holds
-        // no code we could read.
-        texts.clear();
-    }
-    return texts;
+struct QrModule {
+    ValdorixQrRead read = nullptr;
+    ValdorixQrWrite write = nullptr;
+    std::string problem; // why the module could not be opened; empty when it was
+};
+
+// Installed, the module lies beside the program's own folder as the install laid it out; a
+// program run from the build tree (the tests) takes the one built beside it, and only then.
+std::vector<std::string> moduleCandidates() {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path program = fs::read_symlink("/proc/self/exe", error);
+    if (error)
+        return {VALDORIX_QR_MODULE_INSTALLED};
+    std::vector<std::string> candidates{
+        (program.parent_path() / VALDORIX_QR_MODULE_FROM_PROGRAM).lexically_normal().string()};
+    const std::string buildTree = VALDORIX_BUILD_TREE;
+    const std::string programPath = program.string();
+    if (programPath.size() > buildTree.size() && programPath.compare(0, buildTree.size(), buildTree) == 0 &&
+        programPath[buildTree.size()] == '/')
+        candidates.insert(candidates.begin(), VALDORIX_QR_MODULE_BUILT);
+    return candidates;
 }
 
-bool isAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+QrModule openModule() {
+    QrModule module;
+    for (const std::string& path : moduleCandidates()) {
+        void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (library == nullptr) {
+            if (const char* why = ::dlerror(); module.problem.empty() && why != nullptr)
+                module.problem = why;
+            continue;
+        }
+        // Kept open for the life of the process.
+        module.read = reinterpret_cast<ValdorixQrRead>(::dlsym(library, kQrReadEntry));
+        module.write = reinterpret_cast<ValdorixQrWrite>(::dlsym(library, kQrWriteEntry));
+        if (module.read != nullptr && module.write != nullptr) {
+            module.problem.clear();
+            return module;
+        }
+        module.problem = path + ": not the QR module of this version";
+    }
+    module.read = nullptr;
+    module.write = nullptr;
+    if (module.problem.empty())
+        module.problem = "the QR module is not installed";
+    return module;
+}
+
+const QrModule& qrModule() {
+    static const QrModule module = openModule();
+    return module;
+}
+
+std::vector<std::string> readCodes(const QImage& gray) {
+    std::vector<std::string> texts;
+    const QrModule& module = qrModule();
+    if (module.read == nullptr)
+        return texts;
+    const auto collect = [](void* context, const char* text, std::size_t length) {
+        static_cast<std::vector<std::string>*>(context)->emplace_back(text, length);
+    };
+    if (!module.read(gray.constBits(), gray.width(), gray.height(), static_cast<int>(gray.bytesPerLine()), collect,
+                     &texts))
+        texts.clear();
+    return texts;
 }
 
 // libpng allocates a chunk's buffer by the length the chunk declares, before reading it: a file of a
@@ -134,7 +174,9 @@ QrFileResult readQrCodesFromBytes(const QByteArray& bytes, const QString& name) 
     QrFileResult result;
     result.texts = decodeQrCodes(image);
     if (result.texts.empty())
-        result.error = QStringLiteral("No QR code was found in %1.").arg(name);
+        result.error = qrModuleProblem().isEmpty()
+                           ? QStringLiteral("No QR code was found in %1.").arg(name)
+                           : QStringLiteral("QR codes cannot be read: %1.").arg(qrModuleProblem());
     return result;
 }
 
@@ -152,31 +194,36 @@ QrFileResult readQrCodesFromFile(const QString& path) {
         name);
 }
 
+QString qrModuleProblem() {
+    return QString::fromStdString(qrModule().problem);
+}
+
 QImage encodeQrCode(std::string_view text, int modulePixels) {
     if (modulePixels < 1 || modulePixels > kMaxModulePixels)
         return {};
-    ZXing::BitMatrix matrix;
-    try {
-        ZXing::MultiFormatWriter writer(ZXing::BarcodeFormat::QRCode);
-        writer.setMargin(kQuietZoneModules);
-        // Plain ASCII stays without a character set marker, which every reader takes.
-        if (!isAscii(text))
-            writer.setEncoding(ZXing::CharacterSet::UTF8);
-        // Width and height 0: one pixel per module, scaled below so each module stays square.
-        matrix = writer.encode(std::string(text), 0, 0);
-    } catch (const std::exception&) {
-        return {}; // too long for the largest QR version
-    }
-    const int side = matrix.width();
-    if (side <= 0 || matrix.height() != side)
+    const QrModule& module = qrModule();
+    if (module.write == nullptr)
         return {};
+    struct Matrix {
+        int side = 0;
+        std::vector<std::uint8_t> dark;
+    } matrix;
+    const auto keep = [](void* context, int side, const std::uint8_t* dark) {
+        auto* out = static_cast<Matrix*>(context);
+        out->side = side;
+        out->dark.assign(dark, dark + std::size_t(side) * std::size_t(side));
+    };
+    if (!module.write(text.data(), text.size(), kQuietZoneModules, keep, &matrix) || matrix.side <= 0)
+        return {}; // too long for the largest QR version
+    const int side = matrix.side;
     QImage image(side * modulePixels, side * modulePixels, QImage::Format_Grayscale8);
     if (image.isNull())
         return {};
     for (int y = 0; y < side; ++y) {
         uchar* row = image.scanLine(y * modulePixels);
         for (int x = 0; x < side; ++x)
-            std::memset(row + x * modulePixels, matrix.get(x, y) ? 0x00 : 0xff, modulePixels);
+            std::memset(row + x * modulePixels, matrix.dark[std::size_t(y) * std::size_t(side) + std::size_t(x)] ? 0x00 : 0xff,
+                        modulePixels);
         for (int r = 1; r < modulePixels; ++r)
             std::memcpy(image.scanLine(y * modulePixels + r), row, static_cast<std::size_t>(image.width()));
     }

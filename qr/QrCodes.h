@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-// QR codes in pictures, read and written with ZXing-C++.
+// QR codes in pictures, read and written with ZXing-C++ (in a module opened at the first use).
 
 // The text of every QR code found in `image`, in the order the reader found them; empty when it
 // holds none (or is null).
@@ -26,3 +26,7 @@ QrFileResult readQrCodesFromBytes(const QByteArray& bytes, const QString& name);
 // A QR code for `text`, each module `modulePixels` square, with the standard quiet zone of four
 // modules, black on white. A null image when the text does not fit in a QR code or modulePixels < 1.
 QImage encodeQrCode(std::string_view text, int modulePixels);
+
+// Why QR codes can be neither read nor written (the module behind them is missing or damaged);
+// empty when they can.
+QString qrModuleProblem();

@@ -63,8 +63,15 @@ QImage CQrCodeView::shownCode() {
 
 void CQrCodeView::paintEvent(QPaintEvent*) {
     const QImage code = shownCode();
-    if (code.isNull())
+    if (code.isNull()) {
+        // An empty box would look like a code still coming: say why there is none.
+        if (const QString problem = qrModuleProblem(); !m_text.empty() && !problem.isEmpty()) {
+            QPainter painter(this);
+            painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap,
+                             QStringLiteral("QR codes cannot be written: %1.").arg(problem));
+        }
         return;
+    }
     const qreal ratio = code.devicePixelRatio();
     // Centred, on a device pixel boundary.
     const qreal x = std::floor((width() * ratio - code.width()) / 2) / ratio;
@@ -227,7 +234,8 @@ void CExportPage::savePicture() {
     QSaveFile file(path);
     QString reason;
     if (code.isNull()) {
-        reason = QStringLiteral("the URI does not fit in a QR code");
+        reason = qrModuleProblem().isEmpty() ? QStringLiteral("the URI does not fit in a QR code")
+                                             : QStringLiteral("QR codes cannot be written: %1").arg(qrModuleProblem());
     } else if (!file.open(QIODevice::WriteOnly)) {
         reason = file.errorString();
     } else {

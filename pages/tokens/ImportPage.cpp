@@ -222,6 +222,11 @@ void CImportPage::importScreen() {
         return;
     }
     const std::vector<std::string> codes = decodeQrCodes(grab.image);
+    if (codes.empty() && !qrModuleProblem().isEmpty()) {
+        MessageBox::show(this, QStringLiteral("QR codes cannot be read: %1.").arg(qrModuleProblem()),
+                         MessageBox::Error);
+        return;
+    }
     if (codes.empty()) {
         MessageBox::show(this, IDS_NO_QR_ON_SCREEN, MessageBox::Error);
         return;

@@ -50,7 +50,7 @@ hasDep() { echo "$depNames" | grep -qx "$1"; }
 
 # Every shared library the programs link must come from a package named in Depends, and no
 # development package may be asked for.
-for binary in "$build/valdorix" "$build/valdorix-cli"; do
+for binary in "$build/valdorix" "$build/valdorix-cli" "$build/qr/libvaldorix-zxing.so"; do
     while read -r lib; do
         path=$(ldd "$binary" | awk -v lib="$lib" '{ n = $1; sub(".*/", "", n) } n == lib { print ($2 == "=>" ? $3 : $1) }')
         if [ -z "$path" ] || [ ! -e "$path" ]; then
@@ -102,6 +102,21 @@ fi
 # --- what the files say about each other, read from the unpacked package
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
+# The QR module: in the package, and found there by the unpacked command-line client, which
+# writes a QR code through it (its libraries are checked with the programs' above).
+if ! (cd "$root" && find . -name libvaldorix-zxing.so | grep -q .); then
+    fail "the package lacks the QR module libvaldorix-zxing.so"
+else
+    cli=("$root/usr/bin/valdorix-cli" --database "$work/qr.db")
+    if printf '1234\n1234\n' | "${cli[@]}" init >"$work/cli.log" 2>&1 &&
+        printf '1234\n' | "${cli[@]}" add 'otpauth://totp/Check:qr?secret=JBSWY3DPEHPK3PXP' >>"$work/cli.log" 2>&1 &&
+        printf '1234\n' | "${cli[@]}" export --qr "$work/qr.png" 1 >>"$work/cli.log" 2>&1 && [ -s "$work/qr.png" ]; then
+        :
+    else
+        cat "$work/cli.log"
+        fail "the packaged valdorix-cli cannot write a QR code with the packaged module"
+    fi
+fi
 desktop="$root/usr/share/applications/$appId.desktop"
 metainfo="$root/usr/share/metainfo/$appId.metainfo.xml"
 if [ -f "$desktop" ]; then
