@@ -6,6 +6,8 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 // A little-endian unsigned number of `width` bytes at `p`; the caller has checked the bytes.
@@ -141,9 +143,42 @@ private:
     std::vector<std::uint8_t>& out_;
 };
 
+// The little-endian field writers over a `put(bytes, count)` of the derived class.
+template <class Derived>
+class FieldWriter {
+public:
+    void putU8(std::uint8_t value) { self().put(&value, 1); }
+    void putU16(std::uint16_t value) { putLittle(value); }
+    void putU32(std::uint32_t value) { putLittle(value); }
+    void putS32(std::int32_t value) { putLittle(static_cast<std::uint32_t>(value)); }
+    void putS64(std::int64_t value) { putLittle(static_cast<std::uint64_t>(value)); }
+    void putBytes(std::span<const std::uint8_t> bytes) { self().put(bytes.data(), bytes.size()); }
+
+    // UTF-16LE code units, no length, no terminator.
+    void putUtf16(std::u16string_view text) {
+        if constexpr (std::endian::native == std::endian::little) {
+            self().put(text.data(), text.size() * 2);
+        } else {
+            for (char16_t c : text)
+                putU16(c);
+        }
+    }
+
+private:
+    Derived& self() { return static_cast<Derived&>(*this); }
+
+    template <typename T>
+    void putLittle(T value) {
+        std::uint8_t bytes[sizeof(T)];
+        for (std::size_t n = 0; n < sizeof(T); ++n)
+            bytes[n] = static_cast<std::uint8_t>(value >> (8 * n));
+        self().put(bytes, sizeof(T));
+    }
+};
+
 // Writes little-endian fields into a region sized in advance by the caller, which counts the
 // exact size first; writing past the region is a programming error, caught by `overrun`.
-class FixedWriter {
+class FixedWriter : public FieldWriter<FixedWriter> {
 public:
     explicit FixedWriter(std::span<std::uint8_t> region)
         : at_(region.data()), end_(region.data() + region.size()) {}
@@ -152,24 +187,6 @@ public:
     bool overrun() const { return overrun_; }
     bool full() const { return at_ == end_; }
 
-    void putU8(std::uint8_t value) { put(&value, 1); }
-    void putU16(std::uint16_t value) { putLittle(value); }
-    void putU32(std::uint32_t value) { putLittle(value); }
-    void putS32(std::int32_t value) { putLittle(static_cast<std::uint32_t>(value)); }
-    void putS64(std::int64_t value) { putLittle(static_cast<std::uint64_t>(value)); }
-    void putBytes(std::span<const std::uint8_t> bytes) { put(bytes.data(), bytes.size()); }
-
-    // UTF-16LE code units, no length, no terminator.
-    void putUtf16(std::u16string_view text) {
-        if constexpr (std::endian::native == std::endian::little) {
-            put(text.data(), text.size() * 2);
-        } else {
-            for (char16_t c : text)
-                putU16(c);
-        }
-    }
-
-private:
     void put(const void* bytes, std::size_t count) {
         if (count > static_cast<std::size_t>(end_ - at_)) {
             overrun_ = true;
@@ -180,15 +197,65 @@ private:
         at_ += count;
     }
 
-    template <typename T>
-    void putLittle(T value) {
-        std::uint8_t bytes[sizeof(T)];
-        for (std::size_t n = 0; n < sizeof(T); ++n)
-            bytes[n] = static_cast<std::uint8_t>(value >> (8 * n));
-        put(bytes, sizeof(T));
-    }
-
+private:
     std::uint8_t* at_;
     std::uint8_t* end_;
     bool overrun_ = false;
+};
+
+// Writes little-endian fields into a buffer and hands the buffer over each time it fills, so a
+// stream of any length goes out in pieces of the buffer's size without ever being whole in
+// memory. `Take` is called as take(std::span<std::uint8_t>) -> bool; once it returns false,
+// nothing more is handed over.
+template <class Take>
+class PieceWriter : public FieldWriter<PieceWriter<Take>> {
+public:
+    // An empty buffer could never be handed over: the writer starts failed.
+    PieceWriter(std::span<std::uint8_t> buffer, Take take)
+        : buffer_(buffer), take_(std::move(take)), failed_(buffer.empty()) {}
+
+    bool failed() const { return failed_; }
+    // Every byte put so far, handed over or still in the buffer.
+    std::uint64_t written() const { return handed_ + used_; }
+
+    // Hands over what the buffer holds. False when any hand-over failed.
+    bool finish() {
+        handOver();
+        return !failed_;
+    }
+
+    void put(const void* bytes, std::size_t count) {
+        // Nearly every field fits in what is left of the buffer, and is a fixed-size copy.
+        if (count < buffer_.size() - used_) {
+            std::memcpy(buffer_.data() + used_, bytes, count);
+            used_ += count;
+            return;
+        }
+        const auto* from = static_cast<const std::uint8_t*>(bytes);
+        while (count != 0 && !failed_) {
+            const std::size_t room = buffer_.size() - used_;
+            const std::size_t part = count < room ? count : room;
+            std::memcpy(buffer_.data() + used_, from, part);
+            used_ += part;
+            from += part;
+            count -= part;
+            if (used_ == buffer_.size())
+                handOver();
+        }
+    }
+
+private:
+    void handOver() {
+        if (used_ == 0 || failed_)
+            return;
+        failed_ = !take_(buffer_.first(used_));
+        handed_ += used_;
+        used_ = 0;
+    }
+
+    std::span<std::uint8_t> buffer_;
+    Take take_;
+    std::size_t used_ = 0;
+    std::uint64_t handed_ = 0;
+    bool failed_;
 };

@@ -53,7 +53,8 @@ std::error_code writeAll(int fd, std::span<const std::uint8_t> bytes) {
     return {};
 }
 
-std::error_code writeTemporary(const std::string& temporary, std::span<const std::uint8_t> bytes) {
+std::error_code writeTemporary(const std::string& temporary,
+                               const std::function<std::error_code(const FilePieceWriter&)>& produce) {
     FileDescriptor file(
         ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (file.get() < 0)
@@ -61,7 +62,8 @@ std::error_code writeTemporary(const std::string& temporary, std::span<const std
     // A stale temporary file from an earlier crash may carry another mode.
     if (::fchmod(file.get(), 0600) != 0)
         return lastError();
-    if (auto error = writeAll(file.get(), bytes))
+    const FilePieceWriter write = [&file](std::span<const std::uint8_t> piece) { return writeAll(file.get(), piece); };
+    if (auto error = produce(write))
         return error;
     if (::fsync(file.get()) != 0)
         return lastError();
@@ -109,14 +111,19 @@ std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path) 
     return readFileBytes(path, ignored);
 }
 
-std::error_code writeFileAtomically(const std::string& link, std::span<const std::uint8_t> bytes) {
+std::error_code writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+    return writeFileAtomically(path, [bytes](const FilePieceWriter& write) { return write(bytes); });
+}
+
+std::error_code writeFileAtomically(const std::string& link,
+                                    const std::function<std::error_code(const FilePieceWriter&)>& produce) {
     std::error_code resolveError;
     const std::optional<std::string> target = saveTarget(link, resolveError);
     if (!target)
         return resolveError;
     const std::string& path = *target;
     const std::string temporary = path + ".new";
-    std::error_code error = writeTemporary(temporary, bytes);
+    std::error_code error = writeTemporary(temporary, produce);
     if (!error && ::rename(temporary.c_str(), path.c_str()) != 0)
         error = lastError();
     if (error) {

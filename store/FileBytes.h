@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -26,6 +27,15 @@ std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path);
 // symbolic link, all this happens beside the file it leads to, and the link stays; a link to
 // nothing fails with ENOENT and is left alone.
 std::error_code writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
+
+// Writes the next piece of the file; the system's error, or empty.
+using FilePieceWriter = std::function<std::error_code(std::span<const std::uint8_t>)>;
+
+// The same, with the bytes made while they are written: `produce` is called once, with the
+// temporary file open, and hands it its bytes in pieces through the writer it is given. Its
+// error (one of the writer's, or its own) is the result, and the old file is left as it was.
+std::error_code writeFileAtomically(const std::string& path,
+                                    const std::function<std::error_code(const FilePieceWriter&)>& produce);
 
 // When `path` is a symbolic link that leads nowhere, the link's text; otherwise nothing.
 std::optional<std::string> missingLinkTarget(const std::string& path);

@@ -21,6 +21,10 @@ void encipher(const std::array<std::uint8_t, CFileTokenDB::KeySize>& key, std::s
     rc4Crypt(state, bytes.data(), bytes.size());
 }
 
+// The pieces a save enciphers and writes: small enough to stay in the cache and to be taken
+// from memory the program already has, large enough that the system calls do not show.
+constexpr std::size_t SavePieceSize = 256 * 1024;
+
 // The header's code page record: "CP" at bytes 2-3, then the code page, 16-bit little-endian, at
 // bytes 4-5. Older files have zeros there, which no reader of the header ever looked at.
 constexpr std::size_t CodePageTag = 2;
@@ -91,18 +95,32 @@ SaveResult CFileTokenDB::save() {
 
 SaveResult CFileTokenDB::saveFile() {
     const std::string path = databasePath({});
-    std::vector<std::uint8_t> file;
-    ByteWriter stream(file);
+    std::vector<std::uint8_t> head;
+    ByteWriter stream(head);
     if (!writeHeader(stream))
         return {path, std::make_error_code(std::errc::invalid_argument)};
-    const std::size_t archiveStart = file.size();
-    if (!writeTokenArchive(file, DatabaseMarker, defaultIndex, tokens))
-        return {path, std::make_error_code(std::errc::invalid_argument)};
+    const TokenArchiveWriter archive(DatabaseMarker, defaultIndex, tokens);
     // The next start refuses a larger file: keep the last one it can read instead.
-    if (file.size() > MaxFileSize)
+    if (head.size() + archive.size() > MaxFileSize)
         return {path, std::make_error_code(std::errc::file_too_large)};
-    encipher(key, std::span(file).subspan(archiveStart));
-    return {path, writeFileAtomically(path, file)};
+    // The archive is enciphered and written a piece at a time: a large list never has a whole
+    // copy of itself made in fresh memory, which costs more than the writing.
+    return {path, writeFileAtomically(path, [&](const FilePieceWriter& write) -> std::error_code {
+                if (auto error = write(head))
+                    return error;
+                Rc4State state{};
+                rc4Init(state, key.data(), key.size());
+                std::vector<std::uint8_t> buffer(SavePieceSize);
+                std::error_code error;
+                const bool written = archive.writeInPieces(buffer, [&](std::span<std::uint8_t> piece) {
+                    rc4Crypt(state, piece.data(), piece.size());
+                    error = write(piece);
+                    return !error;
+                });
+                if (error)
+                    return error;
+                return written ? std::error_code{} : std::make_error_code(std::errc::invalid_argument);
+            })};
 }
 
 bool CFileTokenDB::exists() {

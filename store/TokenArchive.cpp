@@ -3,6 +3,7 @@
 #include "store/ByteCursor.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
 namespace {
@@ -63,12 +64,14 @@ std::size_t recordSize(const COtpToken& t, std::uint32_t classVersion) {
            textSize(t.iconFile) + 2 * KeyFieldSize + NumbersSize + textSize(t.ocraSuite);
 }
 
-void writeText(FixedWriter& w, std::u16string_view text) {
+template <class Writer>
+void writeText(Writer& w, std::u16string_view text) {
     w.putU32(static_cast<std::uint32_t>(text.size()));
     w.putUtf16(text);
 }
 
-void writeRecord(FixedWriter& w, const COtpToken& t, std::uint32_t classVersion) {
+template <class Writer>
+void writeRecord(Writer& w, const COtpToken& t, std::uint32_t classVersion) {
     if (classVersion >= HashTokenClassVersion) {
         w.putU32(NewRecordTag);
         w.putS32(static_cast<std::int32_t>(t.hash));
@@ -357,27 +360,25 @@ std::size_t tokenArchiveBound(const COtpToken& token) {
     return 2 + 4 + 1 + 4 + recordSize(token, HashTokenClassVersion);
 }
 
-bool writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marker, std::int32_t defaultIndex,
-                       const std::vector<std::shared_ptr<COtpToken>>& tokens) {
-    // First pass: each element's object id (NullId for a null reference, or with the top bit
-    // set for a reference to a record already written) and the exact size of the archive.
-    constexpr std::uint32_t NullId = 0xFFFFFFFF;
-    constexpr std::uint32_t Repeat = 0x80000000;
-    std::vector<std::uint32_t> ids(tokens.size());
+TokenArchiveWriter::TokenArchiveWriter(std::u16string_view marker, std::int32_t defaultIndex,
+                                       const std::vector<std::shared_ptr<COtpToken>>& tokens)
+    : marker_(marker), defaultIndex_(defaultIndex), tokens_(tokens), ids_(tokens.size()) {
+    // Each element's object id (NullId for a null reference, or with the top bit set for a
+    // reference to a record already written) and the exact size of the archive.
     RecordIds records(tokens.size());
     std::size_t size = 4 + Signature.size() + 2 + 4 + 4 + textSize(marker) + 4 + 1 + 4 + 4 + 4;
     // The class version is written once, so one token that needs the newer record makes every
     // record of the archive the newer one.
     const bool anyNeedsHash = std::any_of(tokens.begin(), tokens.end(),
                                           [](const auto& token) { return token && needsHashRecord(*token); });
-    const std::uint32_t classVersion = anyNeedsHash ? HashTokenClassVersion : TokenClassVersion;
+    classVersion_ = anyNeedsHash ? HashTokenClassVersion : TokenClassVersion;
     bool tokenClassSeen = false;
     for (std::size_t n = 0; n < tokens.size(); ++n) {
         if (n == 0)
             size += 1 + 4;
         const COtpToken* token = tokens[n].get();
         if (token == nullptr) {
-            ids[n] = NullId;
+            ids_[n] = NullId;
             size += 2;
             continue;
         }
@@ -387,12 +388,15 @@ bool writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marke
             tokenClassSeen = true;
         }
         const auto [id, isNew] = records.idOf(token);
-        ids[n] = isNew ? id : id | Repeat;
+        ids_[n] = isNew ? id : id | Repeat;
         if (isNew)
-            size += recordSize(*token, classVersion);
+            size += recordSize(*token, classVersion_);
     }
+    size_ = size;
+}
 
-    FixedWriter w(ByteWriter(out).extend(size));
+template <class Writer>
+void TokenArchiveWriter::write(Writer& w) const {
     w.putU32(static_cast<std::uint32_t>(Signature.size()));
     w.putBytes({reinterpret_cast<const std::uint8_t*>(Signature.data()), Signature.size()});
     w.putU16(TokenArchiveLibraryVersion);
@@ -402,38 +406,55 @@ bool writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marke
     w.putU8(8); // double
     w.putS32(1);
 
-    writeText(w, marker);
-    w.putS32(defaultIndex);
+    writeText(w, marker_);
+    w.putS32(defaultIndex_);
 
     // The list: not tracked, class version 0, count, item version.
     w.putU8(0);
     w.putU32(0);
-    w.putU32(static_cast<std::uint32_t>(tokens.size()));
+    w.putU32(static_cast<std::uint32_t>(tokens_.size()));
     w.putU32(SharedReferenceClassVersion);
 
-    tokenClassSeen = false;
-    for (std::size_t n = 0; n < tokens.size(); ++n) {
+    bool tokenClassSeen = false;
+    for (std::size_t n = 0; n < tokens_.size(); ++n) {
         if (n == 0) {
             w.putU8(0);
             w.putU32(SharedReferenceClassVersion);
         }
-        if (ids[n] == NullId) {
+        if (ids_[n] == NullId) {
             w.putU16(NullClassId);
             continue;
         }
         w.putU16(TokenClassId);
         if (!tokenClassSeen) {
             w.putU8(1);
-            w.putU32(classVersion);
+            w.putU32(classVersion_);
             tokenClassSeen = true;
         }
-        w.putU32(ids[n] & ~Repeat);
-        if ((ids[n] & Repeat) == 0)
-            writeRecord(w, *tokens[n], classVersion);
+        w.putU32(ids_[n] & ~Repeat);
+        if ((ids_[n] & Repeat) == 0)
+            writeRecord(w, *tokens_[n], classVersion_);
     }
+}
+
+bool TokenArchiveWriter::writeTo(std::vector<std::uint8_t>& out) const {
+    FixedWriter w(ByteWriter(out).extend(size_));
+    write(w);
     // The size counted above and the bytes written must agree; a mismatch is a bug, never a
     // half-written archive.
     return !w.overrun() && w.full();
+}
+
+bool TokenArchiveWriter::writeInPieces(std::span<std::uint8_t> buffer,
+                                       const std::function<bool(std::span<std::uint8_t>)>& take) const {
+    PieceWriter w(buffer, std::cref(take));
+    write(w);
+    return w.finish() && w.written() == size_;
+}
+
+bool writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marker, std::int32_t defaultIndex,
+                       const std::vector<std::shared_ptr<COtpToken>>& tokens) {
+    return TokenArchiveWriter(marker, defaultIndex, tokens).writeTo(out);
 }
 
 std::optional<TokenArchiveContents> readTokenArchive(std::span<const std::uint8_t> bytes,

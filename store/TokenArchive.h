@@ -3,6 +3,7 @@
 #include "engine/OtpToken.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -28,6 +29,40 @@ constexpr std::uint16_t TokenArchiveLibraryVersion = 14;
 // False only if the bytes written differ from the size counted beforehand (a bug, not input).
 bool writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marker, std::int32_t defaultIndex,
                        const std::vector<std::shared_ptr<COtpToken>>& tokens);
+
+// The same archive, its records numbered and its exact size counted when made, written whole
+// or in pieces. It refers to `marker` and `tokens`, which must outlive it unchanged.
+class TokenArchiveWriter {
+public:
+    TokenArchiveWriter(std::u16string_view marker, std::int32_t defaultIndex,
+                       const std::vector<std::shared_ptr<COtpToken>>& tokens);
+
+    std::size_t size() const { return size_; }
+
+    // As writeTokenArchive.
+    bool writeTo(std::vector<std::uint8_t>& out) const;
+
+    // The archive handed to `take` in consecutive pieces, each written into `buffer` and as long
+    // as it (the last one shorter), so the whole archive is never in memory at once. False when
+    // `take` returns false (nothing more is handed over), `buffer` is empty, or the size differs
+    // from the count.
+    bool writeInPieces(std::span<std::uint8_t> buffer,
+                       const std::function<bool(std::span<std::uint8_t>)>& take) const;
+
+private:
+    static constexpr std::uint32_t NullId = 0xFFFFFFFF;
+    static constexpr std::uint32_t Repeat = 0x80000000;
+
+    template <class Writer>
+    void write(Writer& w) const;
+
+    std::u16string_view marker_;
+    std::int32_t defaultIndex_;
+    const std::vector<std::shared_ptr<COtpToken>>& tokens_;
+    std::vector<std::uint32_t> ids_;
+    std::size_t size_ = 0;
+    std::uint32_t classVersion_ = 0;
+};
 
 // The most bytes `token` can add to an archive as a new element (the newer record form, the class
 // header counted too). A sum over a list bounds its archive before anything is written.

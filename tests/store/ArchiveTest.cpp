@@ -211,6 +211,44 @@ TEST(ArchiveWriter, SharedRecordIsWrittenOnceAndReferredToAfterwards) {
     EXPECT_EQ(write(0, {a, b, a}), expected.bytes);
 }
 
+// Written in pieces through buffers of every kind of size: one byte, sizes that cut fields and
+// records anywhere, one byte short of the archive, and more than it.
+TEST(ArchiveWriter, PiecesJoinToTheWholeArchive) {
+    std::vector<std::shared_ptr<COtpToken>> tokens;
+    for (int seed = 0; seed < 6; ++seed)
+        tokens.push_back(distinctToken(seed));
+    tokens.push_back(nullptr);
+    tokens.push_back(tokens[2]);
+    const Bytes whole = write(3, tokens);
+    const TokenArchiveWriter archive(Marker, 3, tokens);
+    ASSERT_EQ(archive.size(), whole.size());
+    for (const std::size_t bufferSize : {std::size_t{1}, std::size_t{7}, std::size_t{64}, std::size_t{1000},
+                                         whole.size() - 1, whole.size(), whole.size() + 100}) {
+        Bytes buffer(bufferSize);
+        Bytes joined;
+        std::vector<std::size_t> sizes;
+        ASSERT_TRUE(archive.writeInPieces(buffer, [&](std::span<std::uint8_t> piece) {
+            sizes.push_back(piece.size());
+            joined.insert(joined.end(), piece.begin(), piece.end());
+            return true;
+        })) << "buffer of " << bufferSize;
+        EXPECT_EQ(joined, whole) << "buffer of " << bufferSize;
+        // Every piece fills the buffer but the last.
+        for (std::size_t n = 0; n + 1 < sizes.size(); ++n)
+            EXPECT_EQ(sizes[n], bufferSize) << "buffer of " << bufferSize;
+    }
+}
+
+TEST(ArchiveWriter, APieceRefusedStopsTheWriting) {
+    const std::vector<std::shared_ptr<COtpToken>> tokens = {distinctToken(1), distinctToken(2)};
+    const TokenArchiveWriter archive(Marker, 0, tokens);
+    Bytes buffer(100);
+    int pieces = 0;
+    EXPECT_FALSE(archive.writeInPieces(buffer, [&](std::span<std::uint8_t>) { return ++pieces < 3; }));
+    EXPECT_EQ(pieces, 3);
+    EXPECT_FALSE(archive.writeInPieces({}, [](std::span<std::uint8_t>) { return true; }));
+}
+
 TEST(ArchiveReader, ClassVersionZeroRecordReadsWithoutSuiteAndWritesBackAsVersionOne) {
     auto token = distinctToken(5);
     ArchiveBuilder v0;

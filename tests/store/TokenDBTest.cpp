@@ -3,6 +3,7 @@
 #include "engine/Md5.h"
 #include "engine/OtpAuthUri.h"
 #include "store/StoreError.h"
+#include "store/TokenArchive.h"
 #include "platform/CodePage.h"
 
 #include <csignal>
@@ -411,6 +412,53 @@ TEST_F(TokenFileTest, FailedSaveLeavesTheOldFileAndNoTemporary) {
     struct rlimit small = old;
     small.rlim_cur = 4096;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const SaveResult saved = db.save();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(saved.reason(), "File too large");
+    EXPECT_EQ(readFile(databaseFile()), before);
+    EXPECT_FALSE(fs::exists(databaseFile().string() + ".new"));
+}
+
+// Enough tokens that a save writes its archive in several pieces.
+std::vector<std::shared_ptr<COtpToken>> manyTokens() {
+    std::vector<std::shared_ptr<COtpToken>> tokens;
+    for (int i = 0; i < 400; ++i)
+        tokens.push_back(distinctToken(i % 50));
+    return tokens;
+}
+
+TEST_F(TokenFileTest, ALargeSaveIsTheHeaderAndTheWholeArchiveEnciphered) {
+    CValdorixTokenDB db;
+    db.tokens = manyTokens();
+    db.defaultIndex = 7;
+    db.markUnlocked();
+    ASSERT_TRUE(db.changePin(u"", u"1234"));
+    Bytes archive;
+    ASSERT_TRUE(writeTokenArchive(archive, DatabaseMarker, 7, db.tokens));
+    ASSERT_GT(archive.size(), 200000u);
+    const Bytes file = readFile(databaseFile());
+    ASSERT_EQ(file.size(), 150 + archive.size());
+    EXPECT_EQ(Bytes(file.begin(), file.begin() + 150), Bytes(db.header.begin(), db.header.end()));
+    EXPECT_EQ(archiveOf(databaseFile(), db), archive);
+}
+
+TEST_F(TokenFileTest, ASaveThatFailsAfterSomePiecesLeavesTheOldFileAndNoTemporary) {
+    CValdorixTokenDB db;
+    db.tokens = {distinctToken(1)};
+    db.markUnlocked();
+    ASSERT_TRUE(db.changePin(u"", u"1234"));
+    const Bytes before = readFile(databaseFile());
+    db.tokens = manyTokens();
+
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = old;
+    limit.rlim_cur = 150000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
     const SaveResult saved = db.save();
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
