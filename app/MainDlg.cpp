@@ -25,8 +25,8 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 #include <QWindow>
+#include <future>
 
 using namespace resources::ids;
 
@@ -87,8 +87,17 @@ bool CMainDlg::Create(const PageSetFactory& makePages) {
     static constexpr int firstPagePictures[] = {picture::PageBackground, picture::ActionNormal,
                                                 picture::EditFrame, picture::Panel, picture::ActionNormal};
     CxImage::Prefetch(firstPagePictures, pictureScaleFor(surfaceScaleOf(*this)));
-    if (!m_fixDpi.Init(this, IDD, 96.0))
+    // Every size of the window's icon, decoded beside the rest; taken before the window shows.
+    std::future<QList<QImage>> iconImages = std::async(std::launch::async, [] { return loadIconImages(128); });
+    const auto takeIcon = [this, &iconImages] {
+        const QIcon icon = iconFromImages(iconImages.get());
+        if (!icon.isNull())
+            setWindowIcon(icon);
+    };
+    if (!m_fixDpi.Init(this, IDD, 96.0)) {
+        takeIcon();
         return false;
+    }
     buildMenu();
     // The client area takes the template size until the first page decides it.
     const QSize client = m_fixDpi.templateSize();
@@ -96,13 +105,6 @@ bool CMainDlg::Create(const PageSetFactory& makePages) {
     setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
     centreOnWorkArea();
 
-    // Every size of the icon is decoded: from the event loop, so the first page is not kept
-    // waiting for a picture the page does not show.
-    QTimer::singleShot(0, this, [this] {
-        const QIcon icon = loadIconResource(128);
-        if (!icon.isNull())
-            setWindowIcon(icon);
-    });
 
     qApp->installEventFilter(this);
     m_filterInstalled = true;
@@ -125,6 +127,7 @@ bool CMainDlg::Create(const PageSetFactory& makePages) {
         if (const auto target = missingLinkTarget(path))
             reportDatabaseLinkBroken(this, path, *target);
     }
+    takeIcon();
     return true;
 }
 

@@ -7,11 +7,11 @@
 #include <QImageReader>
 #include <QPixmap>
 
-QIcon loadIconResource(int id) {
+QList<QImage> loadIconImages(int id) {
     const std::span<const std::uint8_t> bytes = resources::find(resources::ResourceType::Icon, id);
-    QIcon icon;
+    QList<QImage> images;
     if (bytes.empty()) {
-        return icon;
+        return images;
     }
     QByteArray data =
         QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
@@ -23,10 +23,22 @@ QIcon loadIconResource(int id) {
         if (!reader.jumpToImage(i)) {
             break;
         }
-        const QImage image = reader.read();
+        QImage image = reader.read();
         if (!image.isNull()) {
-            icon.addPixmap(QPixmap::fromImage(image));
+            images.append(std::move(image));
         }
     }
+    return images;
+}
+
+QIcon iconFromImages(const QList<QImage>& images) {
+    QIcon icon;
+    for (const QImage& image : images) {
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
     return icon;
+}
+
+QIcon loadIconResource(int id) {
+    return iconFromImages(loadIconImages(id));
 }
