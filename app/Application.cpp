@@ -1,7 +1,7 @@
 #include "app/Application.h"
 
 #include "engine/TextDigest.h"
-#include "pages/otp/Clipboard.h"
+#include "ui/SecretClipboard.h"
 #include "platform/SingleInstance.h"
 #include "resources/StringTable.h"
 #include "app/AutoLock.h"

@@ -1,7 +1,7 @@
 #include "app/MainDlg.h"
 
 #include "controls/ScaledPicture.h"
-#include "pages/otp/Clipboard.h"
+#include "ui/SecretClipboard.h"
 #include "resources/Menu.h"
 #include "resources/StringTable.h"
 #include "store/FileBytes.h"

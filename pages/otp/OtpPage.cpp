@@ -1,6 +1,6 @@
 #include "pages/otp/OtpPage.h"
 
-#include "pages/otp/Clipboard.h"
+#include "ui/SecretClipboard.h"
 #include "pages/otp/NumberPlate.h"
 #include "pages/otp/OtpPictures.h"
 #include "pages/otp/SelectTokenWindow.h"

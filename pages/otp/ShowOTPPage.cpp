@@ -1,7 +1,7 @@
 #include "pages/otp/ShowOTPPage.h"
 
 #include "ui/PngButton.h"
-#include "pages/otp/Clipboard.h"
+#include "ui/SecretClipboard.h"
 #include "pages/otp/NumberPlate.h"
 #include "pages/otp/OtpPictures.h"
 #include "store/ValdorixTokenDB.h"

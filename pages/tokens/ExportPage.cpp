@@ -7,12 +7,17 @@
 #include "ui/MessageBox.h"
 #include "ui/PinPageCommon.h"
 #include "ui/PngButton.h"
+#include "ui/SecretClipboard.h"
 #include "ui/SaveFileDialog.h"
 #include "ui/Wipe.h"
 
 #include <QDir>
 #include <QImageWriter>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QSaveFile>
@@ -80,6 +85,40 @@ void CQrCodeView::paintEvent(QPaintEvent*) {
     painter.drawImage(QPointF(x, y), code);
 }
 
+CSecretTextView::CSecretTextView(QWidget* parent) : QPlainTextEdit(parent) {
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+}
+
+QMimeData* CSecretTextView::createMimeDataFromSelection() const {
+    QMimeData* data = QPlainTextEdit::createMimeDataFromSelection();
+    if (data)
+        data->setData(QString::fromLatin1(CCodeClipboard::SecretHintType), QByteArray(CCodeClipboard::SecretHintValue));
+    return data;
+}
+
+void CSecretTextView::copySelection() {
+    copyToClipboard(this, textCursor().selectedText());
+}
+
+void CSecretTextView::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy)) {
+        copySelection();
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void CSecretTextView::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    QAction* copy = menu.addAction(QStringLiteral("&Copy"), this, &CSecretTextView::copySelection);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setEnabled(textCursor().hasSelection());
+    menu.addAction(QStringLiteral("Select &All"), this, &QPlainTextEdit::selectAll)->setShortcut(QKeySequence::SelectAll);
+    menu.exec(event->globalPos());
+}
+
 QWidget* CExportPage::createControl(const resources::DialogItem& item, QWidget* parent) {
     switch (item.id) {
     case IDC_GO:
@@ -89,9 +128,7 @@ QWidget* CExportPage::createControl(const resources::DialogItem& item, QWidget* 
         m_qr = new CQrCodeView(parent);
         return m_qr;
     case IDC_URI: {
-        m_uriText = new QPlainTextEdit(parent);
-        m_uriText->setReadOnly(true);
-        m_uriText->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+        m_uriText = new CSecretTextView(parent);
         // A URI has no spaces to break at.
         m_uriText->setWordWrapMode(QTextOption::WrapAnywhere);
         m_uriText->setTabChangesFocus(true);

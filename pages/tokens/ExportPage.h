@@ -3,10 +3,28 @@
 #include "ui/PageImpl.h"
 
 #include <QImage>
+#include <QPlainTextEdit>
 #include <string>
 
 class CPngButton;
-class QPlainTextEdit;
+
+// Read-only text holding a secret (the URI with the token's key): whatever leaves it for the
+// clipboard or a drag is marked for clipboard managers to skip, and Copy goes through the code
+// clipboard, which takes it off again after the delay of the settings, on lock and at exit.
+class CSecretTextView : public QPlainTextEdit {
+    Q_OBJECT
+
+public:
+    explicit CSecretTextView(QWidget* parent);
+
+protected:
+    QMimeData* createMimeDataFromSelection() const override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void copySelection();
+};
 
 // The QR code of a text, drawn in whole device pixels per module so it stays crisp at any scale.
 class CQrCodeView : public QWidget {
@@ -73,7 +91,7 @@ private:
 
     CPngButton* m_go = nullptr;
     CQrCodeView* m_qr = nullptr;
-    QPlainTextEdit* m_uriText = nullptr;
+    CSecretTextView* m_uriText = nullptr;
     std::string m_uri; // the secret, while shown
     QString m_tokenName;
 };

@@ -1,7 +1,7 @@
 #include "ShellTestSupport.h"
 #include "ui/PngButton.h"
 #include "engine/TextDigest.h"
-#include "pages/otp/Clipboard.h"
+#include "ui/SecretClipboard.h"
 #include "resources/Menu.h"
 #include "pages/info/AboutPage.h"
 #include "pages/pin/ChangePinPage.h"

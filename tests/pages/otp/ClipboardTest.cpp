@@ -1,5 +1,5 @@
 // Codes on the clipboard: Ctrl+C as Copy, the secret hint, and the code taken off again.
-#include "pages/otp/Clipboard.h"
+#include "ui/SecretClipboard.h"
 
 #include "OtpTestSupport.h"
 #include "pages/otp/ShowOTPPage.h"

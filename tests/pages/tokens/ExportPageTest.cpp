@@ -7,8 +7,12 @@
 #include "resources/StringTable.h"
 #include "ui/PngButton.h"
 #include "ui/SaveFileDialog.h"
+#include "ui/SecretClipboard.h"
 
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -99,6 +103,23 @@ TEST_F(ExportPageTest, TheRightPinShowsTheTokensCodeUntilThePageIsLeft) {
     EXPECT_TRUE(page->shownUri().isEmpty());
     EXPECT_TRUE(page->qrView()->isEmpty());
     EXPECT_TRUE(edit(page, CExportPage::IDC_PIN)->isVisible());
+}
+
+// The URI holds the secret: copied from its box it carries the hint clipboard managers honour,
+// and is taken off the clipboard with the codes (here at lock, as at exit).
+TEST_F(ExportPageTest, TheUriCopiedFromItsBoxIsMarkedSecretAndClearedWithTheCodes) {
+    CExportPage* page = revealed();
+    auto* box = page->findChild<QPlainTextEdit*>();
+    ASSERT_NE(box, nullptr);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    EXPECT_EQ(clipboard->text(), page->shownUri());
+    ASSERT_NE(clipboard->mimeData(), nullptr);
+    EXPECT_EQ(clipboard->mimeData()->data(QString::fromLatin1(CCodeClipboard::SecretHintType)), QByteArray("secret"));
+    CCodeClipboard::clearNow();
+    EXPECT_TRUE(clipboard->text().isEmpty());
 }
 
 TEST_F(ExportPageTest, SavingWritesAPrivatePictureThatReadsBackToTheUri) {

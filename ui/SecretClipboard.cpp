@@ -1,4 +1,4 @@
-#include "pages/otp/Clipboard.h"
+#include "ui/SecretClipboard.h"
 
 #include "ui/AppSettings.h"
 #include "ui/Wipe.h"

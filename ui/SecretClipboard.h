@@ -39,5 +39,6 @@ private:
     QString m_code;
 };
 
-// What Copy and Ctrl+C do on a page: `text` is the code shown, empty when there is none.
+// What Copy and Ctrl+C do on a page: `text` is the code (or other secret) shown, empty when
+// there is none.
 void copyToClipboard(QWidget* owner, const QString& text);
