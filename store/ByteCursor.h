@@ -1,9 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -116,6 +118,136 @@ private:
 
     std::span<const std::uint8_t> bytes_;
     std::size_t position_ = 0;
+    bool failed_ = false;
+};
+
+// The same field readers over a stream of known length that arrives in pieces: `fill` puts the
+// next bytes into the span it is given and returns how many (0 at the end or on a failure; it is
+// asked again while more are needed). Only
+// a window of the stream is in memory at a time; a field taken whole (take) must fit in it, and
+// texts of any length are copied through it. `remaining()` counts from the length given, so a
+// length field can be checked against it before anything is allocated, as ByteReader does.
+class StreamReader {
+public:
+    using Fill = std::function<std::size_t(std::span<std::uint8_t>)>;
+
+    StreamReader(std::uint64_t size, std::span<std::uint8_t> window, const Fill& fill)
+        : size_(size), window_(window), fill_(fill) {}
+
+    std::uint64_t remaining() const { return size_ - position(); }
+    std::uint64_t position() const { return windowStart_ + at_; }
+    bool failed() const { return failed_; }
+
+    // True when `count` more bytes are in the window, read into it if need be; otherwise the
+    // reader fails.
+    bool require(std::size_t count) {
+        if (count <= filled_ - at_ && !failed_)
+            return true;
+        if (failed_ || count > remaining() || count > window_.size() || !refill(count)) {
+            failed_ = true;
+            return false;
+        }
+        return true;
+    }
+
+    bool peekU8(std::uint8_t& value) {
+        if (!require(1))
+            return false;
+        value = window_[at_];
+        return true;
+    }
+
+    bool skip(std::size_t count) {
+        if (!require(count))
+            return false;
+        at_ += count;
+        return true;
+    }
+
+    // The next `count` bytes, consumed; valid until the next read.
+    bool take(std::size_t count, std::span<const std::uint8_t>& out) {
+        if (!require(count))
+            return false;
+        out = window_.subspan(at_, count);
+        at_ += count;
+        return true;
+    }
+
+    bool readU8(std::uint8_t& value) { return readLittle(value, 1); }
+    bool readU16(std::uint16_t& value) { return readLittle(value, 2); }
+    bool readU32(std::uint32_t& value) { return readLittle(value, 4); }
+
+    bool readS32(std::int32_t& value) {
+        std::uint32_t raw = 0;
+        if (!readU32(raw))
+            return false;
+        value = static_cast<std::int32_t>(raw);
+        return true;
+    }
+
+    bool readUnsigned(std::uint32_t& value, std::size_t width) { return readLittle(value, width); }
+
+    // `count` UTF-16LE code units. The length is checked against the stream before anything is
+    // allocated.
+    bool readUtf16(std::u16string& text, std::uint32_t count) {
+        const std::size_t bytes = std::size_t{count} * 2;
+        if (failed_ || bytes > remaining()) {
+            failed_ = true;
+            return false;
+        }
+        text.resize(count);
+        auto* into = reinterpret_cast<std::uint8_t*>(text.data());
+        for (std::size_t copied = 0; copied < bytes;) {
+            if (at_ == filled_ && !require(1))
+                return false;
+            const std::size_t part = std::min(bytes - copied, filled_ - at_);
+            std::memcpy(into + copied, window_.data() + at_, part);
+            at_ += part;
+            copied += part;
+        }
+        if constexpr (std::endian::native != std::endian::little) {
+            for (char16_t& c : text)
+                c = static_cast<char16_t>((c >> 8) | (c << 8));
+        }
+        return true;
+    }
+
+private:
+    template <typename T>
+    bool readLittle(T& value, std::size_t width) {
+        if (!require(width))
+            return false;
+        value = loadLittle<T>(window_.data() + at_, width);
+        at_ += width;
+        return true;
+    }
+
+    // Moves the unread bytes to the front of the window and reads after them until `count`
+    // are there or the stream ends.
+    bool refill(std::size_t count) {
+        const std::size_t kept = filled_ - at_;
+        std::memmove(window_.data(), window_.data() + at_, kept);
+        windowStart_ += at_;
+        at_ = 0;
+        filled_ = kept;
+        while (filled_ < count) {
+            const std::uint64_t unread = size_ - windowStart_ - filled_;
+            const std::size_t room = window_.size() - filled_;
+            const std::size_t ask = unread < room ? static_cast<std::size_t>(unread) : room;
+            const std::size_t got = ask == 0 ? 0 : fill_(window_.subspan(filled_, ask));
+            if (got == 0 || got > ask)
+                return false;
+            filled_ += got;
+        }
+        return true;
+    }
+
+    std::uint64_t size_;
+    std::span<std::uint8_t> window_;
+    const Fill& fill_;
+    std::uint64_t windowStart_ = 0;
+    std::size_t at_ = 0;
+    std::size_t filled_ = 0;
     bool failed_ = false;
 };
 

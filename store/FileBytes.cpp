@@ -102,6 +102,47 @@ std::optional<std::string> missingLinkTarget(const std::string& path) {
     return target;
 }
 
+ReadableFile::ReadableFile(const std::string& path, std::error_code& error) {
+    error.clear();
+    const int fd = platform::openRegularFile(path, error);
+    if (fd < 0)
+        return;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        error = lastError();
+    } else if (static_cast<std::uint64_t>(info.st_size) > MaxFileSize) {
+        error = std::make_error_code(std::errc::file_too_large);
+    } else {
+        fd_ = fd;
+        size_ = static_cast<std::uint64_t>(info.st_size);
+        return;
+    }
+    ::close(fd);
+}
+
+ReadableFile::~ReadableFile() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::size_t ReadableFile::readAt(std::uint64_t offset, std::span<std::uint8_t> into, std::error_code& error) const {
+    std::size_t filled = 0;
+    while (filled < into.size()) {
+        const ssize_t got = ::pread(fd_, into.data() + filled, into.size() - filled,
+                                    static_cast<off_t>(offset + filled));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            error = lastError();
+            break;
+        }
+        if (got == 0)
+            break;
+        filled += static_cast<std::size_t>(got);
+    }
+    return filled;
+}
+
 std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path, std::error_code& error) {
     return platform::readRegularFile(path, MaxFileSize, error);
 }

@@ -20,6 +20,30 @@ inline constexpr std::uint64_t MaxFileSize = 256u * 1024u * 1024u;
 std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path, std::error_code& error);
 std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path);
 
+// A regular file opened for reading in pieces, never blocking on a FIFO or device; closed when
+// it goes.
+class ReadableFile {
+public:
+    // When the file cannot be opened, is not a regular file, or holds more than MaxFileSize bytes
+    // (std::errc::file_too_large), it is not open and `error` says why.
+    ReadableFile(const std::string& path, std::error_code& error);
+    ~ReadableFile();
+    ReadableFile(const ReadableFile&) = delete;
+    ReadableFile& operator=(const ReadableFile&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    // The size when it was opened.
+    std::uint64_t size() const { return size_; }
+
+    // Fills `into` from `offset`: fewer bytes only at the end of the file, or on a failure, which
+    // `error` then holds.
+    std::size_t readAt(std::uint64_t offset, std::span<std::uint8_t> into, std::error_code& error) const;
+
+private:
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+};
+
 // Replaces the file at `path` with `bytes` so that a crash or power cut leaves either the old
 // file or the new one: writes "<path>.new" (mode 0600), flushes it to disk, renames it over
 // `path` and flushes the folder. On any failure the temporary file is removed, the old file is

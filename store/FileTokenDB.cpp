@@ -15,12 +15,6 @@
 
 namespace {
 
-void encipher(const std::array<std::uint8_t, CFileTokenDB::KeySize>& key, std::span<std::uint8_t> bytes) {
-    Rc4State state{};
-    rc4Init(state, key.data(), key.size());
-    rc4Crypt(state, bytes.data(), bytes.size());
-}
-
 // The pieces a save enciphers and writes: small enough to stay in the cache and to be taken
 // from memory the program already has, large enough that the system calls do not show.
 constexpr std::size_t SavePieceSize = 256 * 1024;
@@ -56,22 +50,41 @@ bool CFileTokenDB::load() {
 bool CFileTokenDB::loadFile() {
     m_readError.clear();
     // Before any PIN only the header is wanted, so the rest of the file is not read at all.
-    const bool headerOnly = allZero(key);
-    auto file = headerOnly ? platform::readFileHead(databasePath({}), HeaderSize, m_readError)
-                           : readFileBytes(databasePath({}), m_readError);
-    if (!file)
+    if (allZero(key)) {
+        if (auto head = platform::readFileHead(databasePath({}), HeaderSize, m_readError)) {
+            ByteReader stream(*head);
+            readHeader(stream);
+        }
         return false;
-    ByteReader stream(*file);
-    if (!readHeader(stream) || headerOnly)
+    }
+
+    const ReadableFile file(databasePath({}), m_readError);
+    if (!file.isOpen())
+        return false;
+    std::array<std::uint8_t, HeaderSize> head{};
+    const std::size_t headSize = file.readAt(0, head, m_readError);
+    if (m_readError)
+        return false;
+    ByteReader stream(std::span<const std::uint8_t>(head).first(headSize));
+    if (!readHeader(stream))
         return false;
 
-    std::span<std::uint8_t> archive = std::span(*file).subspan(stream.position());
-    encipher(key, archive);
+    // The archive is read, deciphered and parsed a window at a time: a large file never has a
+    // whole copy made in fresh memory, which costs more than the reading.
+    Rc4State state{};
+    rc4Init(state, key.data(), key.size());
+    std::uint64_t offset = stream.position();
+    const ArchiveSource source = [&](std::span<std::uint8_t> into) {
+        const std::size_t got = file.readAt(offset, into, m_readError);
+        rc4Crypt(state, into.data(), got);
+        offset += got;
+        return m_readError ? 0 : got;
+    };
     bool newerRecords = false;
-    auto contents = readTokenArchive(archive, DatabaseMarker, &newerRecords);
+    auto contents = readTokenArchive(file.size() - stream.position(), source, DatabaseMarker, &newerRecords);
     if (!contents) {
         // The marker read right, so the PIN was right: say so rather than let it pass for a wrong PIN.
-        if (newerRecords)
+        if (newerRecords && !m_readError)
             m_readError = StoreError::NewerDatabase;
         return false;
     }

@@ -140,9 +140,11 @@ private:
     std::uint32_t next_ = 0;
 };
 
+// Over a ByteReader (the archive whole in memory) or a StreamReader (the archive in pieces).
+template <class Cursor>
 class Reader {
 public:
-    explicit Reader(std::span<const std::uint8_t> bytes) : in_(bytes) {}
+    explicit Reader(Cursor& in) : in_(in) {}
 
     std::optional<TokenArchiveContents> read(std::u16string_view marker);
 
@@ -156,7 +158,7 @@ private:
     bool readRecord(COtpToken& token, std::uint32_t classVersion);
     bool readElement(std::shared_ptr<COtpToken>& element, bool first);
 
-    ByteReader in_;
+    Cursor& in_;
     Widths widths_{};
     bool tokenClassSeen_ = false;
     bool tokenTracked_ = false;
@@ -165,7 +167,8 @@ private:
     std::vector<std::shared_ptr<COtpToken>> records_;
 };
 
-bool Reader::readPreamble() {
+template <class Cursor>
+bool Reader<Cursor>::readPreamble() {
     std::uint32_t length = 0;
     std::span<const std::uint8_t> signature;
     if (!in_.readU32(length) || length != Signature.size() || !in_.take(length, signature))
@@ -200,12 +203,14 @@ bool Reader::readPreamble() {
     return sizes[0] == 4 && sizes[1] == 4 && sizes[2] == 4 && sizes[3] == 8 && byteOrder == 1;
 }
 
-bool Reader::readText(std::u16string& text) {
+template <class Cursor>
+bool Reader<Cursor>::readText(std::u16string& text) {
     std::uint32_t count = 0;
     return in_.readU32(count) && in_.readUtf16(text, count);
 }
 
-bool Reader::readKey(COtpToken::KeyBuffer& key) {
+template <class Cursor>
+bool Reader<Cursor>::readKey(COtpToken::KeyBuffer& key) {
     std::uint32_t count = 0;
     std::span<const std::uint8_t> bytes;
     if (!in_.readU32(count) || count > key.size() || !in_.take(count, bytes))
@@ -214,7 +219,8 @@ bool Reader::readKey(COtpToken::KeyBuffer& key) {
     return true;
 }
 
-bool Reader::readRecord(COtpToken& t, std::uint32_t classVersion) {
+template <class Cursor>
+bool Reader<Cursor>::readRecord(COtpToken& t, std::uint32_t classVersion) {
     if (classVersion >= HashTokenClassVersion) {
         std::uint32_t tag = 0;
         std::int32_t hash = 0;
@@ -259,7 +265,8 @@ bool Reader::readRecord(COtpToken& t, std::uint32_t classVersion) {
     return classVersion < 1 || readText(t.ocraSuite);
 }
 
-bool Reader::readElement(std::shared_ptr<COtpToken>& element, bool first) {
+template <class Cursor>
+bool Reader<Cursor>::readElement(std::shared_ptr<COtpToken>& element, bool first) {
     if (first) {
         // The shared-reference type's preamble comes once, before the first element.
         std::uint8_t tracked = 0;
@@ -312,7 +319,8 @@ bool Reader::readElement(std::shared_ptr<COtpToken>& element, bool first) {
     return true;
 }
 
-std::optional<TokenArchiveContents> Reader::read(std::u16string_view marker) {
+template <class Cursor>
+std::optional<TokenArchiveContents> Reader<Cursor>::read(std::u16string_view marker) {
     if (!readPreamble())
         return std::nullopt;
 
@@ -459,7 +467,19 @@ bool writeTokenArchive(std::vector<std::uint8_t>& out, std::u16string_view marke
 
 std::optional<TokenArchiveContents> readTokenArchive(std::span<const std::uint8_t> bytes,
                                                      std::u16string_view marker, bool* newerRecords) {
-    Reader reader(bytes);
+    ByteReader in(bytes);
+    Reader reader(in);
+    auto contents = reader.read(marker);
+    if (newerRecords != nullptr)
+        *newerRecords = reader.newerRecords();
+    return contents;
+}
+
+std::optional<TokenArchiveContents> readTokenArchive(std::uint64_t size, const ArchiveSource& source,
+                                                     std::u16string_view marker, bool* newerRecords) {
+    std::vector<std::uint8_t> window(ArchiveWindowSize);
+    StreamReader in(size, window, source);
+    Reader reader(in);
     auto contents = reader.read(marker);
     if (newerRecords != nullptr)
         *newerRecords = reader.newerRecords();

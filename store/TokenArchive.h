@@ -78,3 +78,16 @@ std::size_t tokenArchiveBound(const COtpToken& token);
 // later class version than this reader knows (a newer program wrote them).
 std::optional<TokenArchiveContents> readTokenArchive(std::span<const std::uint8_t> bytes,
                                                      std::u16string_view marker, bool* newerRecords = nullptr);
+
+// Puts the archive's next bytes into the span it is given and returns how many, 0 at the end or
+// on a failure.
+using ArchiveSource = std::function<std::size_t(std::span<std::uint8_t>)>;
+
+// The bytes of the window through which a streamed archive is read.
+inline constexpr std::size_t ArchiveWindowSize = 256 * 1024;
+
+// The same, reading an archive of `size` bytes from `source` a window at a time, so it is never
+// whole in memory. Reads and refuses exactly what the other form does; a source that gives out
+// early fails the read as the end of the bytes would.
+std::optional<TokenArchiveContents> readTokenArchive(std::uint64_t size, const ArchiveSource& source,
+                                                     std::u16string_view marker, bool* newerRecords = nullptr);

@@ -3,6 +3,7 @@
 #include "platform/CodePage.h"
 #include "store/TokenArchive.h"
 
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -509,6 +510,55 @@ TEST(ArchiveReader, TruncationAtEveryOffsetFails) {
     Bytes longer = full;
     longer.push_back(0x42);
     EXPECT_TRUE(read(longer)) << "bytes after the archive are not read";
+}
+
+// The archive read through a source that hands out at most `piece` bytes a call, and stops
+// after `available` bytes.
+std::optional<TokenArchiveContents> readInPieces(const Bytes& bytes, std::size_t piece,
+                                                 std::size_t available = SIZE_MAX) {
+    std::size_t at = 0;
+    const std::size_t end = std::min(available, bytes.size());
+    return readTokenArchive(
+        bytes.size(),
+        [&](std::span<std::uint8_t> into) {
+            const std::size_t n = std::min({piece, into.size(), end - at});
+            std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), n, into.begin());
+            at += n;
+            return n;
+        },
+        Marker);
+}
+
+TEST(ArchiveReader, ReadInPiecesRefusesWhatTheWholeReadRefuses) {
+    for (const Fault& fault : Faults) {
+        Bytes b = validArchive();
+        fault.damage(b);
+        EXPECT_FALSE(readInPieces(b, 7)) << fault.what;
+    }
+    const Bytes full = validArchive();
+    for (std::size_t length = 0; length < full.size(); ++length) {
+        EXPECT_FALSE(readInPieces(Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length)), 7))
+            << "truncated to " << length;
+        EXPECT_FALSE(readInPieces(full, 7, length)) << "source ends after " << length;
+    }
+}
+
+// Records across many windows, and a text longer than a window, in pieces of every kind of size.
+TEST(ArchiveReader, ReadInPiecesGivesWhatTheWholeReadGives) {
+    std::vector<std::shared_ptr<COtpToken>> tokens;
+    for (int i = 0; i < 600; ++i)
+        tokens.push_back(distinctToken(i % 40));
+    tokens[300]->label = std::u16string(ArchiveWindowSize, u'\u00e9');
+    tokens.push_back(nullptr);
+    tokens.push_back(tokens[5]);
+    const Bytes whole = write(9, tokens);
+    ASSERT_GT(whole.size(), 3 * ArchiveWindowSize);
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{4093}, SIZE_MAX}) {
+        const auto contents = readInPieces(whole, piece);
+        ASSERT_TRUE(contents) << "pieces of " << piece;
+        EXPECT_EQ(contents->tokens[tokens.size() - 1], contents->tokens[5]) << "pieces of " << piece;
+        EXPECT_EQ(write(contents->defaultIndex, contents->tokens), whole) << "pieces of " << piece;
+    }
 }
 
 TEST(ArchiveReader, AnotherMarkerIsRefused) {
