@@ -20,6 +20,8 @@
 #include <boost/serialization/version.hpp>
 #include <cstdlib>
 #include <malloc.h>
+#include <optional>
+#include <sys/resource.h>
 #include <filesystem>
 #include <streambuf>
 #include <string>
@@ -137,6 +139,30 @@ void tokenCounts(benchmark::internal::Benchmark* b) {
         b->Arg(count);
 }
 
+// The minor page faults of the process so far: fresh pages the kernel mapped and zeroed, each
+// costly on a virtual machine.
+double minorFaults() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_minflt);
+}
+
+// The page faults of the timed loop, per iteration.
+benchmark::Counter faultsPerIteration(double before) {
+    return benchmark::Counter(minorFaults() - before, benchmark::Counter::kAvgIterations);
+}
+
+// Untimed: drops the list of the last read and hands the free memory back to the kernel, so each
+// read starts as the first one of a process does. Whether glibc keeps a freed list for the next
+// read depends on its size and on what the process freed before (it gives the top of its heap
+// back beyond a threshold that moves), which made the largest size alone pay for fresh pages in
+// some runs; here every size pays for them alike.
+template <class List>
+void dropAndHandBack(List& list) {
+    list = List();
+    ::malloc_trim(0);
+}
+
 // A product database in a private data folder, unlocked with a PIN.
 class BenchDatabase {
 public:
@@ -160,10 +186,12 @@ private:
 
 void BM_Save(benchmark::State& state) {
     BenchDatabase bench(static_cast<std::size_t>(state.range(0)));
+    const double faults = minorFaults();
     for (auto _ : state) {
         if (!bench.db.save())
             state.SkipWithError("save failed");
     }
+    state.counters["faults"] = faultsPerIteration(faults);
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.SetComplexityN(state.range(0));
 }
@@ -191,10 +219,12 @@ void BM_Load(benchmark::State& state) {
     BenchDatabase bench(static_cast<std::size_t>(state.range(0)));
     if (!bench.db.load())
         state.SkipWithError("load failed");
+    const double faults = minorFaults();
     for (auto _ : state) {
         if (!bench.db.load())
             state.SkipWithError("load failed");
     }
+    state.counters["faults"] = faultsPerIteration(faults);
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.SetComplexityN(state.range(0));
 }
@@ -205,23 +235,27 @@ BENCHMARK(BM_Load)->Apply(tokenCounts)->Unit(benchmark::kMillisecond)->UseRealTi
 // glibc hands its free memory back to the kernel.
 void BM_LoadCold(benchmark::State& state) {
     BenchDatabase bench(static_cast<std::size_t>(state.range(0)));
+    double faults = 0;
     for (auto _ : state) {
         state.PauseTiming();
         bench.db.tokens.clear();
         bench.db.tokens.shrink_to_fit();
         ::malloc_trim(0);
+        const double before = minorFaults();
         state.ResumeTiming();
         if (!bench.db.load())
             state.SkipWithError("load failed");
+        faults += minorFaults() - before;
     }
+    state.counters["faults"] = benchmark::Counter(faults, benchmark::Counter::kAvgIterations);
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_LoadCold)->Apply(tokenCounts)->Unit(benchmark::kMillisecond)->UseRealTime()->Complexity();
 
-// The archive and its anchors write into a buffer kept from one iteration to the next, and read
-// into memory the previous iteration freed; one untimed round first makes every timed one alike
-// (the first round maps its memory fresh, which at the largest size would be half the time).
+// The archive and its anchors write into a buffer kept from one iteration to the next; one
+// untimed round first makes every timed round alike (the first maps its memory fresh, which at
+// the largest size would be half the time).
 void BM_ArchiveWrite(benchmark::State& state) {
     const TokenList tokens = makeTokens(static_cast<std::size_t>(state.range(0)));
     std::vector<std::uint8_t> out;
@@ -241,13 +275,19 @@ BENCHMARK(BM_ArchiveWrite)->Apply(tokenCounts)->Unit(benchmark::kMicrosecond)->C
 void BM_ArchiveRead(benchmark::State& state) {
     std::vector<std::uint8_t> bytes;
     writeTokenArchive(bytes, DatabaseMarker, 0, makeTokens(static_cast<std::size_t>(state.range(0))));
-    benchmark::DoNotOptimize(readTokenArchive(bytes, DatabaseMarker));
+    std::optional<TokenArchiveContents> contents;
+    double faults = 0;
     for (auto _ : state) {
-        auto contents = readTokenArchive(bytes, DatabaseMarker);
+        state.PauseTiming();
+        dropAndHandBack(contents);
+        const double before = minorFaults();
+        state.ResumeTiming();
+        contents = readTokenArchive(bytes, DatabaseMarker);
+        faults += minorFaults() - before;
         if (!contents || contents->tokens.size() != static_cast<std::size_t>(state.range(0)))
             state.SkipWithError("read failed");
-        benchmark::DoNotOptimize(contents);
     }
+    state.counters["faults"] = benchmark::Counter(faults, benchmark::Counter::kAvgIterations);
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.SetComplexityN(state.range(0));
 }
@@ -290,21 +330,26 @@ void BM_BoostSerializationRead(benchmark::State& state) {
         boost::serialization::saveText(archive, std::u16string(DatabaseMarker));
         archive << defaultIndex << tokens;
     }
-    const auto readAll = [&] {
-        buffer.rewindForReading();
-        boost::archive::binary_iarchive archive(buffer);
-        std::u16string marker;
-        std::int32_t defaultIndex = 0;
-        TokenList tokens;
-        boost::serialization::loadText(archive, marker);
-        archive >> defaultIndex >> tokens;
-        return marker == DatabaseMarker && tokens.size() == static_cast<std::size_t>(state.range(0));
-    };
-    readAll();
+    TokenList tokens;
+    double faults = 0;
     for (auto _ : state) {
-        if (!readAll())
+        state.PauseTiming();
+        dropAndHandBack(tokens);
+        const double before = minorFaults();
+        state.ResumeTiming();
+        std::u16string marker;
+        {
+            buffer.rewindForReading();
+            boost::archive::binary_iarchive archive(buffer);
+            std::int32_t defaultIndex = 0;
+            boost::serialization::loadText(archive, marker);
+            archive >> defaultIndex >> tokens;
+        }
+        faults += minorFaults() - before;
+        if (marker != DatabaseMarker || tokens.size() != static_cast<std::size_t>(state.range(0)))
             state.SkipWithError("read failed");
     }
+    state.counters["faults"] = benchmark::Counter(faults, benchmark::Counter::kAvgIterations);
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.SetComplexityN(state.range(0));
 }
