@@ -131,8 +131,8 @@ class StreamReader {
 public:
     using Fill = std::function<std::size_t(std::span<std::uint8_t>)>;
 
-    StreamReader(std::uint64_t size, std::span<std::uint8_t> window, const Fill& fill)
-        : size_(size), window_(window), fill_(fill) {}
+    StreamReader(std::uint64_t size, std::span<std::uint8_t> window, Fill fill)
+        : size_(size), window_(window), fill_(std::move(fill)) {}
 
     std::uint64_t remaining() const { return size_ - position(); }
     std::uint64_t position() const { return windowStart_ + at_; }
@@ -244,7 +244,7 @@ private:
 
     std::uint64_t size_;
     std::span<std::uint8_t> window_;
-    const Fill& fill_;
+    Fill fill_;
     std::uint64_t windowStart_ = 0;
     std::size_t at_ = 0;
     std::size_t filled_ = 0;
