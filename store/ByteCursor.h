@@ -21,46 +21,31 @@ T loadLittle(const std::uint8_t* p, std::size_t width = sizeof(T)) {
     return value;
 }
 
-// Little-endian field readers and writers for the database file. The reader never reads past
-// its span: every read checks what remains, and the first failed read leaves the cursor failed,
-// so a caller can read a run of fields and test once.
-class ByteReader {
+// The typed fields both readers below share, read through the reader's own `require` (true
+// when `count` more bytes can be had at `here()`, else the reader fails), `here()` and `advance()`.
+template <class Reader>
+class LittleEndianFields {
 public:
-    explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-
-    std::size_t remaining() const { return bytes_.size() - position_; }
-    std::size_t position() const { return position_; }
-    bool failed() const { return failed_; }
-
-    // True when at least `count` bytes remain; otherwise the cursor fails.
-    bool require(std::size_t count) {
-        if (failed_ || count > remaining()) {
-            failed_ = true;
-            return false;
-        }
-        return true;
-    }
-
     bool peekU8(std::uint8_t& value) {
-        if (!require(1))
+        if (!self().require(1))
             return false;
-        value = bytes_[position_];
+        value = *self().here();
         return true;
     }
 
     bool skip(std::size_t count) {
-        if (!require(count))
+        if (!self().require(count))
             return false;
-        position_ += count;
+        self().advance(count);
         return true;
     }
 
-    // The next `count` bytes, consumed.
+    // The next `count` bytes, consumed (a stream's are valid until its next read).
     bool take(std::size_t count, std::span<const std::uint8_t>& out) {
-        if (!require(count))
+        if (!self().require(count))
             return false;
-        out = bytes_.subspan(position_, count);
-        position_ += count;
+        out = {self().here(), count};
+        self().advance(count);
         return true;
     }
 
@@ -87,6 +72,39 @@ public:
     // An unsigned number stored in `width` bytes (1, 2 or 4), least significant first.
     bool readUnsigned(std::uint32_t& value, std::size_t width) { return readLittle(value, width); }
 
+private:
+    Reader& self() { return static_cast<Reader&>(*this); }
+
+    template <typename T>
+    bool readLittle(T& value, std::size_t width) {
+        if (!self().require(width))
+            return false;
+        value = loadLittle<T>(self().here(), width);
+        self().advance(width);
+        return true;
+    }
+};
+
+// Little-endian field readers and writers for the database file. The reader never reads past
+// its span: every read checks what remains, and the first failed read leaves the cursor failed,
+// so a caller can read a run of fields and test once.
+class ByteReader : public LittleEndianFields<ByteReader> {
+public:
+    explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+    std::size_t remaining() const { return bytes_.size() - position_; }
+    std::size_t position() const { return position_; }
+    bool failed() const { return failed_; }
+
+    // True when at least `count` bytes remain; otherwise the cursor fails.
+    bool require(std::size_t count) {
+        if (failed_ || count > remaining()) {
+            failed_ = true;
+            return false;
+        }
+        return true;
+    }
+
     // `count` UTF-16LE code units. The length is checked before anything is allocated.
     bool readUtf16(std::u16string& text, std::uint32_t count) {
         if (!require(std::size_t{count} * 2))
@@ -104,17 +122,9 @@ public:
     }
 
 private:
-    template <typename T>
-    bool readLittle(T& value, std::size_t width) {
-        if (!require(width))
-            return false;
-        T result = 0;
-        for (std::size_t n = 0; n < width; ++n)
-            result |= static_cast<T>(static_cast<T>(bytes_[position_ + n]) << (8 * n));
-        position_ += width;
-        value = result;
-        return true;
-    }
+    friend class LittleEndianFields<ByteReader>;
+    const std::uint8_t* here() const { return bytes_.data() + position_; }
+    void advance(std::size_t count) { position_ += count; }
 
     std::span<const std::uint8_t> bytes_;
     std::size_t position_ = 0;
@@ -127,7 +137,7 @@ private:
 // a window of the stream is in memory at a time; a field taken whole (take) must fit in it, and
 // texts of any length are copied through it. `remaining()` counts from the length given, so a
 // length field can be checked against it before anything is allocated, as ByteReader does.
-class StreamReader {
+class StreamReader : public LittleEndianFields<StreamReader> {
 public:
     using Fill = std::function<std::size_t(std::span<std::uint8_t>)>;
 
@@ -149,43 +159,6 @@ public:
         }
         return true;
     }
-
-    bool peekU8(std::uint8_t& value) {
-        if (!require(1))
-            return false;
-        value = window_[at_];
-        return true;
-    }
-
-    bool skip(std::size_t count) {
-        if (!require(count))
-            return false;
-        at_ += count;
-        return true;
-    }
-
-    // The next `count` bytes, consumed; valid until the next read.
-    bool take(std::size_t count, std::span<const std::uint8_t>& out) {
-        if (!require(count))
-            return false;
-        out = window_.subspan(at_, count);
-        at_ += count;
-        return true;
-    }
-
-    bool readU8(std::uint8_t& value) { return readLittle(value, 1); }
-    bool readU16(std::uint16_t& value) { return readLittle(value, 2); }
-    bool readU32(std::uint32_t& value) { return readLittle(value, 4); }
-
-    bool readS32(std::int32_t& value) {
-        std::uint32_t raw = 0;
-        if (!readU32(raw))
-            return false;
-        value = static_cast<std::int32_t>(raw);
-        return true;
-    }
-
-    bool readUnsigned(std::uint32_t& value, std::size_t width) { return readLittle(value, width); }
 
     // `count` UTF-16LE code units. The length is checked against the stream before anything is
     // allocated.
@@ -213,14 +186,9 @@ public:
     }
 
 private:
-    template <typename T>
-    bool readLittle(T& value, std::size_t width) {
-        if (!require(width))
-            return false;
-        value = loadLittle<T>(window_.data() + at_, width);
-        at_ += width;
-        return true;
-    }
+    friend class LittleEndianFields<StreamReader>;
+    const std::uint8_t* here() const { return window_.data() + at_; }
+    void advance(std::size_t count) { at_ += count; }
 
     // Moves the unread bytes to the front of the window and reads after them until `count`
     // are there or the stream ends.
