@@ -1,5 +1,7 @@
 #include "engine/LibraryCrypto.h"
 
+#include "platform/LibrarySymbols.h"
+
 #include <dlfcn.h>
 #include <memory>
 #include <openssl/core_names.h>
@@ -27,30 +29,25 @@ struct CryptoLibrary {
     EVP_MAC* hmac = nullptr;
 };
 
-template <typename Function>
-bool resolve(void* library, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(::dlsym(library, name));
-    return function != nullptr;
-}
-
 const CryptoLibrary* open() {
     // The soname of the OpenSSL 3 this program was built against.
     void* library = ::dlopen("libcrypto.so.3", RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr)
         return nullptr;
     static CryptoLibrary crypto;
-    const bool complete = resolve(library, "EVP_sha1", crypto.sha1) &&
-                          resolve(library, "EVP_sha256", crypto.sha256) &&
-                          resolve(library, "EVP_sha512", crypto.sha512) &&
-                          resolve(library, "EVP_Digest", crypto.digest) &&
-                          resolve(library, "EVP_MAC_fetch", crypto.macFetch) &&
-                          resolve(library, "EVP_MAC_CTX_new", crypto.macContextNew) &&
-                          resolve(library, "EVP_MAC_CTX_free", crypto.macContextFree) &&
-                          resolve(library, "EVP_MAC_init", crypto.macInit) &&
-                          resolve(library, "EVP_MAC_update", crypto.macUpdate) &&
-                          resolve(library, "EVP_MAC_final", crypto.macFinal) &&
-                          resolve(library, "OSSL_PARAM_construct_utf8_string", crypto.utf8Parameter) &&
-                          resolve(library, "OSSL_PARAM_construct_end", crypto.endParameter);
+    const bool complete =
+        platform::resolveSymbol(library, "EVP_sha1", crypto.sha1) &&
+        platform::resolveSymbol(library, "EVP_sha256", crypto.sha256) &&
+        platform::resolveSymbol(library, "EVP_sha512", crypto.sha512) &&
+        platform::resolveSymbol(library, "EVP_Digest", crypto.digest) &&
+        platform::resolveSymbol(library, "EVP_MAC_fetch", crypto.macFetch) &&
+        platform::resolveSymbol(library, "EVP_MAC_CTX_new", crypto.macContextNew) &&
+        platform::resolveSymbol(library, "EVP_MAC_CTX_free", crypto.macContextFree) &&
+        platform::resolveSymbol(library, "EVP_MAC_init", crypto.macInit) &&
+        platform::resolveSymbol(library, "EVP_MAC_update", crypto.macUpdate) &&
+        platform::resolveSymbol(library, "EVP_MAC_final", crypto.macFinal) &&
+        platform::resolveSymbol(library, "OSSL_PARAM_construct_utf8_string", crypto.utf8Parameter) &&
+        platform::resolveSymbol(library, "OSSL_PARAM_construct_end", crypto.endParameter);
     if (!complete)
         return nullptr;
     // Fetched once: fetching is far dearer than a MAC over a few bytes. Kept open, and the
@@ -91,7 +88,8 @@ std::vector<std::uint8_t> libraryHmac(HashKind hash, const void* key, std::size_
         return {};
     }
     const auto freeContext = [crypto](EVP_MAC_CTX* context) { crypto->macContextFree(context); };
-    std::unique_ptr<EVP_MAC_CTX, decltype(freeContext)> context(crypto->macContextNew(crypto->hmac), freeContext);
+    std::unique_ptr<EVP_MAC_CTX, decltype(freeContext)> context(crypto->macContextNew(crypto->hmac),
+                                                                freeContext);
     if (!context) {
         return {};
     }
@@ -117,7 +115,8 @@ std::vector<std::uint8_t> libraryDigest(HashKind hash, const void* data, std::si
     }
     std::vector<std::uint8_t> out(EVP_MAX_MD_SIZE);
     unsigned int outLength = 0;
-    if (crypto->digest(nonNull(data), length, out.data(), &outLength, digestAlgorithm(*crypto, hash), nullptr) != 1) {
+    if (crypto->digest(nonNull(data), length, out.data(), &outLength, digestAlgorithm(*crypto, hash),
+                       nullptr) != 1) {
         return {};
     }
     out.resize(outLength);

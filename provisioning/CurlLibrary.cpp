@@ -1,16 +1,12 @@
 #include "provisioning/CurlLibrary.h"
 
+#include "platform/LibrarySymbols.h"
+
 #include <dlfcn.h>
 #include <mutex>
 
 namespace XmlRpc {
 namespace {
-
-template <typename Function>
-bool resolve(void* library, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(::dlsym(library, name));
-    return function != nullptr;
-}
 
 const CurlLibrary* open() {
     // The soname of the library this program was built against (CURL::libcurl's development
@@ -19,23 +15,23 @@ const CurlLibrary* open() {
     if (library == nullptr)
         return nullptr;
     static CurlLibrary curl;
-    bool complete = resolve(library, "curl_global_init", curl.global_init) &&
-                    resolve(library, "curl_easy_init", curl.easy_init) &&
-                    resolve(library, "curl_easy_cleanup", curl.easy_cleanup) &&
-                    resolve(library, "curl_easy_setopt", curl.easy_setopt) &&
-                    resolve(library, "curl_easy_getinfo", curl.easy_getinfo) &&
-                    resolve(library, "curl_easy_strerror", curl.easy_strerror) &&
-                    resolve(library, "curl_multi_init", curl.multi_init) &&
-                    resolve(library, "curl_multi_cleanup", curl.multi_cleanup) &&
-                    resolve(library, "curl_multi_add_handle", curl.multi_add_handle) &&
-                    resolve(library, "curl_multi_remove_handle", curl.multi_remove_handle) &&
-                    resolve(library, "curl_multi_perform", curl.multi_perform) &&
-                    resolve(library, "curl_multi_poll", curl.multi_poll) &&
-                    resolve(library, "curl_multi_wakeup", curl.multi_wakeup) &&
-                    resolve(library, "curl_multi_info_read", curl.multi_info_read) &&
-                    resolve(library, "curl_multi_strerror", curl.multi_strerror) &&
-                    resolve(library, "curl_slist_append", curl.slist_append) &&
-                    resolve(library, "curl_slist_free_all", curl.slist_free_all);
+    bool complete = platform::resolveSymbol(library, "curl_global_init", curl.global_init) &&
+                    platform::resolveSymbol(library, "curl_easy_init", curl.easy_init) &&
+                    platform::resolveSymbol(library, "curl_easy_cleanup", curl.easy_cleanup) &&
+                    platform::resolveSymbol(library, "curl_easy_setopt", curl.easy_setopt) &&
+                    platform::resolveSymbol(library, "curl_easy_getinfo", curl.easy_getinfo) &&
+                    platform::resolveSymbol(library, "curl_easy_strerror", curl.easy_strerror) &&
+                    platform::resolveSymbol(library, "curl_multi_init", curl.multi_init) &&
+                    platform::resolveSymbol(library, "curl_multi_cleanup", curl.multi_cleanup) &&
+                    platform::resolveSymbol(library, "curl_multi_add_handle", curl.multi_add_handle) &&
+                    platform::resolveSymbol(library, "curl_multi_remove_handle", curl.multi_remove_handle) &&
+                    platform::resolveSymbol(library, "curl_multi_perform", curl.multi_perform) &&
+                    platform::resolveSymbol(library, "curl_multi_poll", curl.multi_poll) &&
+                    platform::resolveSymbol(library, "curl_multi_wakeup", curl.multi_wakeup) &&
+                    platform::resolveSymbol(library, "curl_multi_info_read", curl.multi_info_read) &&
+                    platform::resolveSymbol(library, "curl_multi_strerror", curl.multi_strerror) &&
+                    platform::resolveSymbol(library, "curl_slist_append", curl.slist_append) &&
+                    platform::resolveSymbol(library, "curl_slist_free_all", curl.slist_free_all);
     // Kept open for the life of the process: handles may outlive any one session.
     if (!complete || curl.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
         return nullptr;

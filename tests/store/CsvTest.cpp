@@ -1,7 +1,7 @@
 #include "StoreTestSupport.h"
-#include "store/TokenList.h"
 #include "store/CsvSplit.h"
 #include "store/TokenArchive.h"
+#include "store/TokenList.h"
 
 #include <boost/regex.hpp>
 #include <gtest/gtest.h>
@@ -87,10 +87,10 @@ TEST(CsvImport, OnlyThreeFieldLinesAreInstalled) {
     for (const R::Skipped& s : report.skipped)
         skipped.emplace_back(s.line, s.reason);
     EXPECT_EQ(skipped, (std::vector<std::pair<std::size_t, R::Reason>>{{3, R::NotThreeFields},
-                                                                        {4, R::NotThreeFields},
-                                                                        {5, R::NotThreeFields},
-                                                                        {6, R::NotThreeFields},
-                                                                        {7, R::InvalidSeed}}));
+                                                                       {4, R::NotThreeFields},
+                                                                       {5, R::NotThreeFields},
+                                                                       {6, R::NotThreeFields},
+                                                                       {7, R::InvalidSeed}}));
     EXPECT_EQ(report.added, 1u);
 }
 
@@ -217,6 +217,18 @@ TEST(CsvSplit, FieldSeparatorScanMatchesThePattern) {
     }
 }
 
+// Every line and field the one-pass reader gives, as views (position and length) of `text`.
+std::vector<std::u16string_view> readPieces(std::u16string_view text) {
+    std::vector<std::u16string_view> pieces;
+    CsvReader reader(text);
+    std::vector<std::u16string_view> fields;
+    for (std::u16string_view line; reader.next(line, fields);) {
+        pieces.push_back(line);
+        pieces.insert(pieces.end(), fields.begin(), fields.end());
+    }
+    return pieces;
+}
+
 TEST(CsvSplit, OnePassReaderGivesTheLinesAndFieldsOfTheTwoSplits) {
     std::mt19937 random(20261209);
     for (int round = 0; round < 20000; ++round) {
@@ -228,13 +240,7 @@ TEST(CsvSplit, OnePassReaderGivesTheLinesAndFieldsOfTheTwoSplits) {
             splitCsvFields(line, fields);
             expected.insert(expected.end(), fields.begin(), fields.end());
         }
-        std::vector<std::u16string_view> actual;
-        CsvReader reader(text);
-        std::vector<std::u16string_view> fields;
-        for (std::u16string_view line; reader.next(line, fields);) {
-            actual.push_back(line);
-            actual.insert(actual.end(), fields.begin(), fields.end());
-        }
+        const std::vector<std::u16string_view> actual = readPieces(text);
         // Views of the same text: equal positions, not only equal contents.
         ASSERT_EQ(actual.size(), expected.size()) << "round " << round;
         for (std::size_t i = 0; i < actual.size(); ++i) {
@@ -242,18 +248,6 @@ TEST(CsvSplit, OnePassReaderGivesTheLinesAndFieldsOfTheTwoSplits) {
             ASSERT_EQ(actual[i].size(), expected[i].size()) << "round " << round;
         }
     }
-}
-
-// Every line and field the one-pass reader gives, as views (position and length) of `text`.
-std::vector<std::u16string_view> readPieces(std::u16string_view text) {
-    std::vector<std::u16string_view> pieces;
-    CsvReader reader(text);
-    std::vector<std::u16string_view> fields;
-    for (std::u16string_view line; reader.next(line, fields);) {
-        pieces.push_back(line);
-        pieces.insert(pieces.end(), fields.begin(), fields.end());
-    }
-    return pieces;
 }
 
 // The reader looks at many code units at once: lines over many of its blocks, blocks with no
@@ -326,7 +320,7 @@ TEST(CsvStream, PiecesOfAnySizeGiveWhatTheWholeTextGives) {
         one + "\r\r" + two + "\n\n" + three + "\r\n",
         "\n" + one + "\r\nserial,seed,name\r\n" + two + ",\r\n" + three,
         one + "\n" + two + std::string(1, '\0') + "\n" + three, // the text ends at the zero
-        "\xEF\xBB", // part of a mark only: one field, skipped
+        "\xEF\xBB",                                             // part of a mark only: one field, skipped
         "\xEF\xBB\xBF",
         one,
     };
@@ -340,7 +334,8 @@ TEST(CsvStream, PiecesOfAnySizeGiveWhatTheWholeTextGives) {
         for (const auto& s : report.skipped)
             expected.skipped.emplace_back(s.line, s.reason);
         for (std::size_t piece : {0u, 1u, 2u, 3u, 5u, 41u})
-            EXPECT_EQ(feedInPieces(text, piece), expected) << "piece " << piece << " of " << testing::PrintToString(text);
+            EXPECT_EQ(feedInPieces(text, piece), expected)
+                << "piece " << piece << " of " << testing::PrintToString(text);
     }
     // The whole-text reading itself, for the first text: three tokens, nothing skipped.
     EXPECT_EQ(feedInPieces(texts[0], 0).serials, (std::vector<std::u16string>{u"1001", u"1002", u"1003"}));
