@@ -1,6 +1,7 @@
 #include "store/CsvImport.h"
 
 #include "platform/CodePage.h"
+#include "platform/FileDescriptor.h"
 #include "platform/ReadFile.h"
 #include "engine/OtpAuthUri.h"
 #include "store/CsvSplit.h"
@@ -18,21 +19,6 @@
 namespace {
 
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // The plain header and the archive's own fields, generously.
 constexpr std::uint64_t FileOverhead = 1024;
@@ -150,7 +136,7 @@ std::uint64_t databaseRoom(const std::vector<std::shared_ptr<COtpToken>>& tokens
 CsvImport readCsvTokens(const std::string& path, std::stop_token stop, ReadProgress* progress,
                         std::uint64_t room) {
     CsvImport result;
-    Descriptor file(platform::openRegularFile(path, result.readError));
+    platform::FileDescriptor file(platform::openRegularFile(path, result.readError));
     if (file.get() < 0)
         return result;
     struct stat info {};

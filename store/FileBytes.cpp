@@ -1,5 +1,6 @@
 #include "store/FileBytes.h"
 
+#include "platform/FileDescriptor.h"
 #include "platform/ReadFile.h"
 
 #include <cerrno>
@@ -11,28 +12,7 @@
 
 namespace {
 
-// Closes the descriptor when it goes out of scope, unless released.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return fd_; }
-    // Closes now and reports whether the close succeeded (it can report a late write error).
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
+using platform::FileDescriptor;
 
 std::error_code lastError() {
     return {errno, std::generic_category()};

@@ -105,11 +105,7 @@ class HiDpiTest : public ShellFixture {};
 
 TEST_F(HiDpiTest, EveryPageShowsItsBackgroundAtTheScreensRatio) {
     CMainDlg& window = openMainWindow();
-    store().markUnlocked();
-    auto token = std::make_shared<COtpToken>();
-    token->label = u"Mail account";
-    token->serial = u"VX0012345";
-    store().tokens.push_back(token);
+    unlockWithAToken();
 
     for (const auto& page : createPageSet()) {
         const unsigned id = page->GetID();

@@ -22,12 +22,7 @@ class ScreenshotTest : public ShellFixture {};
 
 TEST_F(ScreenshotTest, EveryPageRendersInsideItsPicture) {
     CMainDlg& window = openMainWindow();
-    // Unlocked, with a token, so pages show what they show in use.
-    store().markUnlocked();
-    auto token = std::make_shared<COtpToken>();
-    token->label = u"Mail account";
-    token->serial = u"VX0012345";
-    store().tokens.push_back(token);
+    unlockWithAToken();
 
     const QString folder = screenshotFolder();
     int rendered = 0;

@@ -118,6 +118,15 @@ protected:
         return *m_window;
     }
 
+    // The store unlocked with one event token in it, so pages show what they show in use.
+    void unlockWithAToken() {
+        store().markUnlocked();
+        auto token = std::make_shared<COtpToken>();
+        token->label = u"Mail account";
+        token->serial = u"VX0012345";
+        store().tokens.push_back(token);
+    }
+
     template <class T>
     T* currentPage() {
         return dynamic_cast<T*>(m_window->findPage(m_window->GetCurrentPageId()));

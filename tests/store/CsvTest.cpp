@@ -229,24 +229,33 @@ std::vector<std::u16string_view> readPieces(std::u16string_view text) {
     return pieces;
 }
 
+// The same pieces from the two splits: each line, then its fields.
+std::vector<std::u16string_view> splitPieces(std::u16string_view text) {
+    std::vector<std::u16string_view> pieces;
+    for (std::u16string_view line : splitCsvLines(text)) {
+        pieces.push_back(line);
+        std::vector<std::u16string_view> fields;
+        splitCsvFields(line, fields);
+        pieces.insert(pieces.end(), fields.begin(), fields.end());
+    }
+    return pieces;
+}
+
+// Views of the same text: equal positions, not only equal contents.
+void expectSameViews(const std::vector<std::u16string_view>& actual,
+                     const std::vector<std::u16string_view>& expected, int round) {
+    ASSERT_EQ(actual.size(), expected.size()) << "round " << round;
+    for (std::size_t i = 0; i < actual.size(); ++i) {
+        ASSERT_EQ(actual[i].data(), expected[i].data()) << "round " << round;
+        ASSERT_EQ(actual[i].size(), expected[i].size()) << "round " << round;
+    }
+}
+
 TEST(CsvSplit, OnePassReaderGivesTheLinesAndFieldsOfTheTwoSplits) {
     std::mt19937 random(20261209);
     for (int round = 0; round < 20000; ++round) {
         const std::u16string text = randomText(random, u"ab,,\"\"\r\n \u00e9", 24);
-        std::vector<std::u16string_view> expected;
-        for (std::u16string_view line : splitCsvLines(text)) {
-            expected.push_back(line);
-            std::vector<std::u16string_view> fields;
-            splitCsvFields(line, fields);
-            expected.insert(expected.end(), fields.begin(), fields.end());
-        }
-        const std::vector<std::u16string_view> actual = readPieces(text);
-        // Views of the same text: equal positions, not only equal contents.
-        ASSERT_EQ(actual.size(), expected.size()) << "round " << round;
-        for (std::size_t i = 0; i < actual.size(); ++i) {
-            ASSERT_EQ(actual[i].data(), expected[i].data()) << "round " << round;
-            ASSERT_EQ(actual[i].size(), expected[i].size()) << "round " << round;
-        }
+        ASSERT_NO_FATAL_FAILURE(expectSameViews(readPieces(text), splitPieces(text), round));
     }
 }
 
@@ -265,19 +274,7 @@ TEST(CsvSplit, OnePassReaderAgreesOnLongLinesAndLookAlikeCodeUnits) {
     for (const auto& c : cases) {
         for (int round = 0; round < 2000; ++round) {
             const std::u16string text = randomText(random, c.alphabet, c.maxLength);
-            std::vector<std::u16string_view> expected;
-            for (std::u16string_view line : splitCsvLines(text)) {
-                expected.push_back(line);
-                std::vector<std::u16string_view> fields;
-                splitCsvFields(line, fields);
-                expected.insert(expected.end(), fields.begin(), fields.end());
-            }
-            const std::vector<std::u16string_view> actual = readPieces(text);
-            ASSERT_EQ(actual.size(), expected.size()) << "round " << round;
-            for (std::size_t i = 0; i < actual.size(); ++i) {
-                ASSERT_EQ(actual[i].data(), expected[i].data()) << "round " << round;
-                ASSERT_EQ(actual[i].size(), expected[i].size()) << "round " << round;
-            }
+            ASSERT_NO_FATAL_FAILURE(expectSameViews(readPieces(text), splitPieces(text), round));
         }
     }
 }

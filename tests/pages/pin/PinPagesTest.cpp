@@ -76,6 +76,15 @@ protected:
         file.write(reinterpret_cast<const char*>(pack.data()), std::streamsize(pack.size()));
     }
 
+    // Starts the window on the database there and presses Log In with `pin`.
+    void logInAtStart(const QString& pin) {
+        openMainWindow({pageid::Otp});
+        auto* page = currentPage<CLoginPage>();
+        ASSERT_NE(page, nullptr);
+        type(edit(page, CLoginPage::IDC_PIN), pin);
+        page->onCommand(CLoginPage::IDC_LOGIN, BN_CLICKED);
+    }
+
     bool opensWith(std::u16string_view pin) {
         CValdorixTokenDB other;
         return other.setPin(pin) && other.load();
@@ -241,11 +250,7 @@ TEST_F(PinPagesTest, ALinkToAMissingDatabaseIsReportedAndNotReplaced) {
 TEST_F(PinPagesTest, ADatabaseOverTheSizeCapIsReportedNotTakenForAWrongPin) {
     createDatabase(u"2468");
     fs::resize_file(databaseFile(), MaxFileSize + 1); // sparse: costs no disk
-    openMainWindow({pageid::Otp});
-    auto* page = currentPage<CLoginPage>();
-    ASSERT_NE(page, nullptr);
-    type(edit(page, CLoginPage::IDC_PIN), QStringLiteral("2468"));
-    page->onCommand(CLoginPage::IDC_LOGIN, BN_CLICKED);
+    ASSERT_NO_FATAL_FAILURE(logInAtStart(QStringLiteral("2468")));
     ASSERT_EQ(MessageBox::answered().size(), 1);
     EXPECT_EQ(MessageBox::answered()[0].text,
               QString::fromStdString(databaseFile().string()) +
@@ -264,11 +269,7 @@ TEST_F(PinPagesTest, ADatabaseANewerVersionWroteIsNamedNotTakenForAWrongPin) {
     file[CFileTokenDB::HeaderSize + 107] ^= 2;
     std::ofstream(databaseFile(), std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
-    openMainWindow({pageid::Otp});
-    auto* page = currentPage<CLoginPage>();
-    ASSERT_NE(page, nullptr);
-    type(edit(page, CLoginPage::IDC_PIN), QStringLiteral("2468"));
-    page->onCommand(CLoginPage::IDC_LOGIN, BN_CLICKED);
+    ASSERT_NO_FATAL_FAILURE(logInAtStart(QStringLiteral("2468")));
     ASSERT_EQ(MessageBox::answered().size(), 1);
     EXPECT_EQ(MessageBox::answered()[0].text,
               QStringLiteral("Your token database was written by a newer version of Valdorix, which this version "
